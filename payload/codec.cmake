@@ -1,0 +1,38 @@
+# The payload codec: the decoder (portable, in every tree, linked into the
+# setup program) and, on the host, the encoder and payload-tool.
+add_library(payload_codec STATIC ${CMAKE_CURRENT_LIST_DIR}/payload_decoder.cpp)
+target_include_directories(payload_codec PUBLIC ${CMAKE_SOURCE_DIR})
+target_link_libraries(payload_codec PUBLIC common)
+mv_warnings(payload_codec)
+if(WIN32)
+  target_compile_options(payload_codec PRIVATE -fno-exceptions -fno-rtti)
+endif()
+
+if(NOT WIN32)
+  add_library(payload_encoder STATIC ${CMAKE_CURRENT_LIST_DIR}/payload_encoder.cpp)
+  target_link_libraries(payload_encoder PUBLIC payload_codec)
+  mv_warnings(payload_encoder)
+
+  add_executable(payload-tool ${CMAKE_CURRENT_LIST_DIR}/payload_tool.cpp)
+  target_link_libraries(payload-tool PRIVATE payload_encoder)
+  set_target_properties(payload-tool PROPERTIES RUNTIME_OUTPUT_DIRECTORY ${CMAKE_BINARY_DIR})
+  mv_warnings(payload-tool)
+endif()
+
+if(BUILD_TESTING)
+  set(codec_test_sources
+      ${CMAKE_CURRENT_LIST_DIR}/tests/payload_decoder_test.cpp
+      ${CMAKE_CURRENT_LIST_DIR}/tests/payload_roundtrip_test.cpp
+      ${CMAKE_CURRENT_LIST_DIR}/tests/payload_test_support.cpp
+      ${CMAKE_CURRENT_LIST_DIR}/payload_decoder.cpp
+      ${CMAKE_CURRENT_LIST_DIR}/payload_encoder.cpp)
+  # The codec sources are compiled into the test itself so that, natively,
+  # every line of them runs under AddressSanitizer and UBSan.
+  mv_test(payload_codec_test SOURCES ${codec_test_sources} LIBS common)
+  target_include_directories(payload_codec_test PRIVATE ${CMAKE_SOURCE_DIR})
+  if(NOT WIN32)
+    set(codec_sanitizers -fsanitize=address,undefined -fno-sanitize-recover=all -fno-omit-frame-pointer)
+    target_compile_options(payload_codec_test PRIVATE ${codec_sanitizers})
+    target_link_options(payload_codec_test PRIVATE ${codec_sanitizers})
+  endif()
+endif()
