@@ -22,6 +22,7 @@ endif()
 if(BUILD_TESTING)
   set(codec_test_sources
       ${CMAKE_CURRENT_LIST_DIR}/tests/payload_decoder_test.cpp
+      ${CMAKE_CURRENT_LIST_DIR}/tests/payload_model_test.cpp
       ${CMAKE_CURRENT_LIST_DIR}/tests/payload_roundtrip_test.cpp
       ${CMAKE_CURRENT_LIST_DIR}/tests/payload_test_support.cpp
       ${CMAKE_CURRENT_LIST_DIR}/payload_decoder.cpp
@@ -35,4 +36,10 @@ if(BUILD_TESTING)
     target_compile_options(payload_codec_test PRIVATE ${codec_sanitizers})
     target_link_options(payload_codec_test PRIVATE ${codec_sanitizers})
   endif()
+endif()
+
+if(BUILD_TESTING AND NOT WIN32)
+  add_test(NAME payload_tool COMMAND bash ${CMAKE_CURRENT_LIST_DIR}/tests/payload_tool_test.sh
+                                     $<TARGET_FILE:payload-tool>)
+  set_tests_properties(payload_tool PROPERTIES LABELS native)
 endif()
