@@ -43,3 +43,26 @@ if(BUILD_TESTING AND NOT WIN32)
                                      $<TARGET_FILE:payload-tool>)
   set_tests_properties(payload_tool PROPERTIES LABELS native)
 endif()
+
+# libFuzzer targets (clang only): the decoder on arbitrary bytes, and the
+# encode-then-decode round trip. The test command runs each one briefly.
+if(NOT WIN32 AND CMAKE_CXX_COMPILER_ID STREQUAL "Clang")
+  set(codec_fuzz_flags -fsanitize=fuzzer,address,undefined -fno-sanitize-recover=all)
+  foreach(fuzzer decoder roundtrip)
+    add_executable(payload_${fuzzer}_fuzz
+                   ${CMAKE_CURRENT_LIST_DIR}/fuzz/payload_${fuzzer}_fuzz.cpp
+                   ${CMAKE_CURRENT_LIST_DIR}/payload_decoder.cpp
+                   ${CMAKE_CURRENT_LIST_DIR}/payload_encoder.cpp)
+    target_include_directories(payload_${fuzzer}_fuzz PRIVATE ${CMAKE_SOURCE_DIR})
+    target_link_libraries(payload_${fuzzer}_fuzz PRIVATE common)
+    target_compile_options(payload_${fuzzer}_fuzz PRIVATE ${codec_fuzz_flags})
+    target_link_options(payload_${fuzzer}_fuzz PRIVATE ${codec_fuzz_flags})
+    mv_warnings(payload_${fuzzer}_fuzz)
+    if(BUILD_TESTING)
+      add_test(NAME payload_${fuzzer}_fuzz
+               COMMAND payload_${fuzzer}_fuzz -runs=20000 -max_total_time=10 -max_len=20000
+                       -seed=1 -print_final_stats=1)
+      set_tests_properties(payload_${fuzzer}_fuzz PROPERTIES LABELS "native;fuzz")
+    endif()
+  endforeach()
+endif()
