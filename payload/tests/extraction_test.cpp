@@ -99,6 +99,15 @@ TEST_F(Extraction, EachPayloadFileExtractsToExactlyTheBuiltBytes) {
   EXPECT_EQ(FolderEntries(folder).size(), 3u);
 }
 
+TEST(PayloadResources, AreTheFourPayloadsInUsEnglish) {
+  for (WORD id : {kProgram, kLibrary, kLicence, kProcessStatus}) {
+    HRSRC resource = FindResourceExA(nullptr, kType, MAKEINTRESOURCEA(id),
+                                     MAKELANGID(LANG_ENGLISH, SUBLANG_ENGLISH_US));
+    ASSERT_NE(resource, nullptr) << id;
+    EXPECT_GT(SizeofResource(nullptr, resource), 1000u) << id;
+  }
+}
+
 TEST_F(Extraction, ReplacesALargerFileCompletely) {
   const std::string target = Target("Morvantile.dll");
   WriteFileBytes(target, std::string(300000, 'x'));
