@@ -18,6 +18,9 @@ inline bool CopyProductInto(const std::string& folder) {
 
 // Starts the program with the folder as current directory, as the setup does.
 inline PROCESS_INFORMATION StartProduct(const std::string& folder, const char* arguments = "") {
+  // Under Wine a child's first window waits about 10 s for the desktop
+  // unless the parent has brought the desktop up already.
+  GetDesktopWindow();
   const std::string program = folder + "\\Morvantile.exe";
   std::string commandLine = "\"" + program + "\" " + arguments;
   STARTUPINFOA startup = {};
