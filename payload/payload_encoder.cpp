@@ -231,10 +231,71 @@ class Encoder {
     for (size_t i = span; i > 0; i -= static_cast<size_t>(choice_[i].length)) steps_.push_back(choice_[i]);
     size_t position = start;
     for (auto step = steps_.rbegin(); step != steps_.rend() && position < blockEnd; ++step) {
+      Step safe;
+      if (NearTheCountLimit() && WouldMissTheLimit(position, *step) && FindStepThatKeepsHalving(position, &safe)) {
+        // The plan is left here; the next block parses on from the detour.
+        Emit(position, safe);
+        return position + static_cast<size_t>(safe.length);
+      }
       Emit(position, *step);
       position += static_cast<size_t>(step->length);
     }
     return position;
+  }
+
+  // Steering around the count limit. The counts are halved only when the
+  // root count equals 2,000 exactly. If it jumps past 2,000 instead (a
+  // symbol whose leaf hangs from the root does not update the root, so the
+  // root's children can outgrow it between two updates), the model stops
+  // adapting for tens of thousands of symbols and codes cost several
+  // percent more. So, near the limit, each planned symbol is tried on a
+  // copy of the model first, and one that would leave the model past the
+  // limit gives way to another way of coding the same bytes.
+  static int RootChildrenSum(const PayloadModel& model) {
+    return model.count[model.left[kPayloadRoot]] + model.count[model.right[kPayloadRoot]];
+  }
+
+  // Past the limit, or bound to jump past it at the next root update.
+  static bool PastTheLimit(const PayloadModel& model) {
+    int root = model.count[kPayloadRoot];
+    return root > kPayloadCountLimit || (root < kPayloadCountLimit && RootChildrenSum(model) >= kPayloadCountLimit);
+  }
+
+  bool NearTheCountLimit() const {
+    int root = model_.count[kPayloadRoot];
+    if (root >= kPayloadCountLimit) return false;
+    return root >= kPayloadCountLimit - 300 || RootChildrenSum(model_) >= kPayloadCountLimit - 300;
+  }
+
+  int SymbolOf(size_t position, Step step) const {
+    return step.distance == 0 ? data_[position] : PayloadCopyCodeFor(step.length, step.distance).symbol;
+  }
+
+  bool WouldMissTheLimit(size_t position, Step step) {
+    if (PastTheLimit(model_)) return false;   // too late to help
+    scratch_ = model_;
+    UpdatePayloadModel(&scratch_, SymbolOf(position, step));
+    return PastTheLimit(scratch_);
+  }
+
+  // The longest copy, else a literal, that keeps the model short of the
+  // limit; false when every choice misses it.
+  bool FindStepThatKeepsHalving(size_t position, Step* safe) {
+    finder_.Find(position, &matches_);
+    int length = kPayloadMinCopy;
+    std::vector<Step> candidates;
+    for (const Match& match : matches_) {
+      for (length = std::max(length, match.distance - kMaxGap); length <= match.length; ++length)
+        candidates.push_back({length, match.distance});
+    }
+    candidates.push_back({1, 0});
+    for (auto candidate = candidates.rbegin(); candidate != candidates.rend(); ++candidate) {
+      if (!WouldMissTheLimit(position, *candidate)) {
+        *safe = *candidate;
+        return true;
+      }
+    }
+    return false;
   }
 
   const uint8_t* data_;
@@ -242,6 +303,7 @@ class Encoder {
   PayloadEncoderOptions options_;
   MatchFinder finder_;
   PayloadModel model_;
+  PayloadModel scratch_;
   PayloadBitWriter writer_;
   std::vector<Match> matches_;
   int price_[kPayloadSymbols];
