@@ -148,15 +148,21 @@ class Encoder {
     return writer_.Finish();
   }
 
+  // The root count jumped past the halving limit somewhere, which no
+  // choice near that point could avoid (see NearTheCountLimit).
+  bool JumpedPastTheLimit() const { return jumpedPastTheLimit_; }
+
  private:
   void Emit(size_t position, Step step) {
+    int rootBefore = model_.count[kPayloadRoot];
     if (step.distance == 0) {
       PutPayloadSymbol(&model_, &writer_, data_[position]);
-      return;
+    } else {
+      PayloadCopyCode code = PayloadCopyCodeFor(step.length, step.distance);
+      PutPayloadSymbol(&model_, &writer_, code.symbol);
+      writer_.PutNumberLowFirst(code.extraValue, code.extraBits);
     }
-    PayloadCopyCode code = PayloadCopyCodeFor(step.length, step.distance);
-    PutPayloadSymbol(&model_, &writer_, code.symbol);
-    writer_.PutNumberLowFirst(code.extraValue, code.extraBits);
+    if (rootBefore < kPayloadCountLimit && model_.count[kPayloadRoot] > kPayloadCountLimit) jumpedPastTheLimit_ = true;
   }
 
   size_t ParseGreedily(size_t position) {
@@ -231,11 +237,14 @@ class Encoder {
     for (size_t i = span; i > 0; i -= static_cast<size_t>(choice_[i].length)) steps_.push_back(choice_[i]);
     size_t position = start;
     for (auto step = steps_.rbegin(); step != steps_.rend() && position < blockEnd; ++step) {
-      Step safe;
-      if (NearTheCountLimit() && WouldMissTheLimit(position, *step) && FindStepThatKeepsHalving(position, &safe)) {
-        // The plan is left here; the next block parses on from the detour.
-        Emit(position, safe);
-        return position + static_cast<size_t>(safe.length);
+      if (NearTheCountLimit()) {
+        const Step* next = step + 1 != steps_.rend() ? &*(step + 1) : nullptr;
+        Step safe;
+        if (!PlanKeepsHalving(position, *step, next) && FindStepThatKeepsHalving(position, *step, &safe)) {
+          // The plan is left here; the next block parses on from the detour.
+          Emit(position, safe);
+          return position + static_cast<size_t>(safe.length);
+        }
       }
       Emit(position, *step);
       position += static_cast<size_t>(step->length);
@@ -263,7 +272,7 @@ class Encoder {
 
   bool NearTheCountLimit() const {
     int root = model_.count[kPayloadRoot];
-    if (root >= kPayloadCountLimit) return false;
+    if (root >= kPayloadCountLimit || PastTheLimit(model_)) return false;   // nothing to keep, or too late
     return root >= kPayloadCountLimit - 300 || RootChildrenSum(model_) >= kPayloadCountLimit - 300;
   }
 
@@ -271,31 +280,68 @@ class Encoder {
     return step.distance == 0 ? data_[position] : PayloadCopyCodeFor(step.length, step.distance).symbol;
   }
 
-  bool WouldMissTheLimit(size_t position, Step step) {
-    if (PastTheLimit(model_)) return false;   // too late to help
-    scratch_ = model_;
-    UpdatePayloadModel(&scratch_, SymbolOf(position, step));
-    return PastTheLimit(scratch_);
+  bool Misses(const PayloadModel& from, size_t position, Step step, PayloadModel* after) const {
+    *after = from;
+    UpdatePayloadModel(after, SymbolOf(position, step));
+    return PastTheLimit(*after);
   }
 
-  // The longest copy, else a literal, that keeps the model short of the
-  // limit; false when every choice misses it.
-  bool FindStepThatKeepsHalving(size_t position, Step* safe) {
-    finder_.Find(position, &matches_);
+  // Every way to code the bytes at `position`: the copies, longest first,
+  // then the literal.
+  void StepsAt(size_t position, std::vector<Step>* steps) const {
+    std::vector<Match> matches;
+    finder_.Find(position, &matches);
+    steps->clear();
     int length = kPayloadMinCopy;
-    std::vector<Step> candidates;
-    for (const Match& match : matches_) {
+    for (const Match& match : matches) {
       for (length = std::max(length, match.distance - kMaxGap); length <= match.length; ++length)
-        candidates.push_back({length, match.distance});
+        steps->push_back({length, match.distance});
     }
-    candidates.push_back({1, 0});
-    for (auto candidate = candidates.rbegin(); candidate != candidates.rend(); ++candidate) {
-      if (!WouldMissTheLimit(position, *candidate)) {
-        *safe = *candidate;
+    std::reverse(steps->begin(), steps->end());
+    steps->push_back({1, 0});
+  }
+
+  bool SomeStepKeepsHalving(const PayloadModel& from, size_t position) const {
+    if (position >= size_) return true;
+    std::vector<Step> steps;
+    StepsAt(position, &steps);
+    PayloadModel after;
+    for (const Step& step : steps)
+      if (!Misses(from, position, step, &after)) return true;
+    return false;
+  }
+
+  // The planned step, and the next one or a replacement for it, stay short
+  // of the limit. Looking two steps ahead catches a jump that no choice at
+  // the second step could avoid any more.
+  bool PlanKeepsHalving(size_t position, Step step, const Step* next) const {
+    PayloadModel after, afterNext;
+    if (Misses(model_, position, step, &after)) return false;
+    size_t nextPosition = position + static_cast<size_t>(step.length);
+    if (!next || nextPosition >= size_) return true;
+    return !Misses(after, nextPosition, *next, &afterNext) || SomeStepKeepsHalving(after, nextPosition);
+  }
+
+  // The longest step other than `planned` that keeps the model short of the
+  // limit for two steps, else for one; false when there is none.
+  bool FindStepThatKeepsHalving(size_t position, Step planned, Step* safe) const {
+    std::vector<Step> steps;
+    StepsAt(position, &steps);
+    PayloadModel after;
+    const Step* fallback = nullptr;
+    for (const Step& step : steps) {
+      if ((step.length == planned.length && step.distance == planned.distance) ||
+          Misses(model_, position, step, &after))
+        continue;
+      if (SomeStepKeepsHalving(after, position + static_cast<size_t>(step.length))) {
+        *safe = step;
         return true;
       }
+      if (!fallback) fallback = &step;
     }
-    return false;
+    if (!fallback) return false;
+    *safe = *fallback;
+    return true;
   }
 
   const uint8_t* data_;
@@ -303,7 +349,7 @@ class Encoder {
   PayloadEncoderOptions options_;
   MatchFinder finder_;
   PayloadModel model_;
-  PayloadModel scratch_;
+  bool jumpedPastTheLimit_ = false;
   PayloadBitWriter writer_;
   std::vector<Match> matches_;
   int price_[kPayloadSymbols];
@@ -316,5 +362,17 @@ class Encoder {
 
 std::vector<uint8_t> EncodePayload(const uint8_t* data, size_t size, const PayloadEncoderOptions& options) {
   Encoder encoder(data, size, options);
-  return encoder.Run();
+  std::vector<uint8_t> best = encoder.Run();
+  if (!encoder.JumpedPastTheLimit() || !options.optimalParse) return best;
+  // Parsing with other block lengths shifts where the symbols fall, which
+  // usually lets the root count meet the limit exactly; keep the smallest.
+  for (int percent : {75, 125, 50, 150, 25}) {
+    PayloadEncoderOptions other = options;
+    other.blockLength = std::max(64, options.blockLength * percent / 100);
+    Encoder retry(data, size, other);
+    std::vector<uint8_t> stream = retry.Run();
+    if (stream.size() < best.size()) best.swap(stream);
+    if (!retry.JumpedPastTheLimit()) break;
+  }
+  return best;
 }
