@@ -246,15 +246,35 @@ static int AppendCopy(int copySymbol) {
   // The window holds no bytes from before the stream's start.
   if (distance > payloadOutputCount) return 0;
 
-  uint32_t source = windowPosition >= distance ? windowPosition - distance
-                                               : windowPosition + kPayloadWindowSize - distance;
+  // A copy is at most 64 bytes, so one growth step always makes room; the
+  // block ends up the same size as when grown byte by byte.
+  if (outputCapacity - payloadOutputCount < length && !GrowOutput()) return 0;
+  unsigned char* out = outputBlock + payloadOutputCount;
+  payloadOutputCount += length;
+
+  const uint32_t size = kPayloadWindowSize;
+  uint32_t source = windowPosition >= distance ? windowPosition - distance : windowPosition + size - distance;
   uint32_t destination = windowPosition;
-  for (uint32_t i = 0; i < length; ++i) {
-    unsigned char byte = window[source];   // read before writing: distance may be the whole window
-    if (!AppendOutput(byte)) return 0;
-    window[destination] = byte;
-    if (++source == static_cast<uint32_t>(kPayloadWindowSize)) source = 0;
-    if (++destination == static_cast<uint32_t>(kPayloadWindowSize)) destination = 0;
+  // Each source byte is read before its destination is written: at the
+  // largest distance the two positions are the same.
+  if (source + length <= size && destination + length <= size) {
+    const unsigned char* from = window + source;
+    unsigned char* to = window + destination;
+    for (uint32_t i = 0; i < length; ++i) {
+      unsigned char byte = from[i];
+      out[i] = byte;
+      to[i] = byte;
+    }
+    destination += length;
+    if (destination == size) destination = 0;
+  } else {
+    for (uint32_t i = 0; i < length; ++i) {
+      unsigned char byte = window[source];
+      out[i] = byte;
+      window[destination] = byte;
+      if (++source == size) source = 0;
+      if (++destination == size) destination = 0;
+    }
   }
   windowPosition = destination;
   return 1;
