@@ -102,8 +102,8 @@ class Uninstall : public ::testing::Test {
 
   // Starts "/uninstall" and answers the question; returns the result box's
   // texts (empty when the user said no and no result box came).
-  std::string RunUninstall(WPARAM answer) {
-    uninstaller = StartProduct(folder.path(), "/uninstall");
+  std::string RunUninstall(WPARAM answer, const char* commandLine = nullptr) {
+    uninstaller = StartProduct(folder.path(), "/uninstall", commandLine);
     if (!uninstaller.hProcess) return "<not started>";
     HWND question = WaitForWindow(uninstaller.dwProcessId, kCaption);
     if (!question) return "<no question>";
@@ -136,7 +136,7 @@ class Uninstall : public ::testing::Test {
     return false;
   }
 
-  ScopedFolder folder{"MorvantileUninstallTest"};
+  ScopedFolder folder{"Morvantile Uninstall Test"};
   std::string program;
   PROCESS_INFORMATION uninstaller = {};
   PROCESS_INFORMATION running = {};
@@ -154,7 +154,9 @@ TEST_F(Uninstall, RemovesEverythingTheSetupCreated) {
   running = StartProduct(folder.path());
   ASSERT_NE(WaitForWindow(running.dwProcessId, "Morvantile"), nullptr);
 
-  const std::string result = RunUninstall(IDYES);
+  // The command of the uninstall entry, as the system runs it: unquoted,
+  // with a space in the folder's path.
+  const std::string result = RunUninstall(IDYES, (program + " /uninstall").c_str());
   EXPECT_NE(result.find("Morvantile was removed from this computer."), std::string::npos)
       << result;
   EXPECT_EQ(UninstallerExitCode(), 0u);
