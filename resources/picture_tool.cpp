@@ -109,8 +109,8 @@ std::string ImageBits(const Picture& p, bool cursor) {
     Put32(out, 0x000000);
     Put32(out, 0xFFFFFF);
   } else {
-    for (uint32_t rgb : kPalette)   // stored blue, green, red, 0
-      Put32(out, ((rgb & 0xFF) << 16) | (rgb & 0xFF00) | (rgb >> 16));
+    for (uint32_t rgb : kPalette)   // 0x00RRGGBB: stored blue, green, red, 0
+      Put32(out, rgb);
   }
   for (int y = p.size - 1; y >= 0; --y) {
     std::string row(colourRow, '\0');

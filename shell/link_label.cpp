@@ -16,6 +16,10 @@ const int kTextSize = 1024;            // label text and address buffers
 const COLORREF kLinkColour = 0x00A00000;  // dark blue
 const int kHandCursorId = 115;
 
+#ifndef _WIN64
+static_assert(TTTOOLINFOA_V2_SIZE == 44, "the tooltip record that ends with lParam");
+#endif
+
 HCURSOR linkCursor;   // shared by every label; the last one set wins
 
 LRESULT CallClassProc(HWND label, UINT message, WPARAM wParam, LPARAM lParam) {
