@@ -2,6 +2,7 @@
 
 #include <commctrl.h>
 #include <shellapi.h>
+#include <stddef.h>
 
 #include "common/memory.h"
 #include "common/types.h"
@@ -17,7 +18,7 @@ const COLORREF kLinkColour = 0x00A00000;  // dark blue
 const int kHandCursorId = 115;
 
 #ifndef _WIN64
-static_assert(TTTOOLINFOA_V2_SIZE == 44, "the tooltip record that ends with lParam");
+static_assert(offsetof(TOOLINFOA, lParam) + sizeof(LPARAM) == 44, "the tooltip record that ends with lParam");
 #endif
 
 HCURSOR linkCursor;   // shared by every label; the last one set wins
