@@ -2,6 +2,8 @@
 
 #include <commctrl.h>
 #include <prsht.h>
+#include <psapi.h>
+#include <shlobj.h>
 
 #include <vector>
 
@@ -229,3 +231,46 @@ DWORD SetupDriver::WaitForExit(DWORD timeoutMs) {
 }
 
 bool SetupDriver::Running() const { return WaitForSingleObject(process_.hProcess, 0) == WAIT_TIMEOUT; }
+
+bool ReadShortcut(const std::string& path, std::string* target, std::string* description) {
+  bool ok = false;
+  HRESULT com = CoInitialize(nullptr);
+  IShellLinkA* link = nullptr;
+  if (SUCCEEDED(CoCreateInstance(CLSID_ShellLink, nullptr, CLSCTX_INPROC_SERVER, IID_IShellLinkA,
+                                 reinterpret_cast<void**>(&link)))) {
+    IPersistFile* file = nullptr;
+    if (SUCCEEDED(link->QueryInterface(IID_IPersistFile, reinterpret_cast<void**>(&file)))) {
+      wchar_t wide[MAX_PATH];
+      MultiByteToWideChar(CP_ACP, 0, path.c_str(), -1, wide, MAX_PATH);
+      if (SUCCEEDED(file->Load(wide, STGM_READ))) {
+        char text[MAX_PATH] = "";
+        link->GetPath(text, MAX_PATH, nullptr, 0);
+        *target = text;
+        text[0] = '\0';
+        link->GetDescription(text, MAX_PATH);
+        *description = text;
+        ok = true;
+      }
+      file->Release();
+    }
+    link->Release();
+  }
+  if (SUCCEEDED(com)) CoUninitialize();
+  return ok;
+}
+
+std::vector<std::string> ProcessModules(DWORD pid) {
+  std::vector<std::string> files;
+  HANDLE process = OpenProcess(PROCESS_QUERY_INFORMATION | PROCESS_VM_READ, FALSE, pid);
+  if (!process) return files;
+  HMODULE modules[1024];
+  DWORD bytes = 0;
+  if (EnumProcessModules(process, modules, sizeof modules, &bytes)) {
+    for (DWORD i = 0; i < bytes / sizeof(HMODULE) && i < 1024; ++i) {
+      char name[MAX_PATH] = "";
+      if (GetModuleFileNameExA(process, modules[i], name, MAX_PATH)) files.push_back(name);
+    }
+  }
+  CloseHandle(process);
+  return files;
+}

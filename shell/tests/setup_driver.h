@@ -7,6 +7,7 @@
 
 #include <functional>
 #include <string>
+#include <vector>
 
 // "Z:\..." for a path of the Linux side (Wine maps / to Z:).
 std::string WindowsPath(const std::string& unixPath);
@@ -69,6 +70,12 @@ class SetupDriver {
   PROCESS_INFORMATION process_ = {};
   HWND wizard_ = nullptr;
 };
+
+// Reads a shell link: its target and description. False when unreadable.
+bool ReadShortcut(const std::string& path, std::string* target, std::string* description);
+
+// The files of the modules loaded in process `pid`.
+std::vector<std::string> ProcessModules(DWORD pid);
 
 // The top-level windows of process `pid` with this caption and class.
 HWND FindProcessWindow(DWORD pid, const char* caption, const char* className, bool wantWizard);

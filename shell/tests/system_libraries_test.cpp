@@ -32,17 +32,38 @@ std::string SystemFolder() {
 
 }  // namespace
 
-// A DLL of a system name planted in the program's folder loads from there
-// by default; once the search is restricted, the system's copy loads.
+// A DLL of a system name planted in the program's folder loads from there,
+// and runs, by default (measured under Wine with dwmapi.dll); once the
+// search is restricted, the system's copy loads.
 TEST(SystemLibraries, PlantedDllInOwnFolderIsNeverLoaded) {
   std::string folder = OwnFolder();
-  std::string planted = folder + "\\version.dll";
+  std::string planted = folder + "\\dwmapi.dll";
   std::string marker = planted + ".loaded";
   ASSERT_TRUE(CopyFileA((folder + "\\planted.dll").c_str(), planted.c_str(), FALSE));
   DeleteFileA(marker.c_str());
 
   RestrictDllSearchPath();
-  HMODULE module = LoadSystemLibrary("version.dll");
+  HMODULE module = LoadSystemLibrary("dwmapi.dll");
+  ASSERT_NE(module, nullptr);
+  EXPECT_EQ(Lower(ModulePath(module)).rfind(SystemFolder(), 0), 0u) << ModulePath(module);
+  EXPECT_EQ(GetFileAttributesA(marker.c_str()), INVALID_FILE_ATTRIBUTES);
+
+  FreeLibrary(module);
+  DeleteFileA(planted.c_str());
+  DeleteFileA(marker.c_str());
+}
+
+// The restriction holds for every later load of the process too, such as
+// the ones the common controls make by bare name.
+TEST(SystemLibraries, RestrictionCoversLoadsByBareName) {
+  std::string folder = OwnFolder();
+  std::string planted = folder + "\\propsys.dll";
+  std::string marker = planted + ".loaded";
+  ASSERT_TRUE(CopyFileA((folder + "\\planted.dll").c_str(), planted.c_str(), FALSE));
+  DeleteFileA(marker.c_str());
+
+  RestrictDllSearchPath();
+  HMODULE module = LoadLibraryA("propsys.dll");
   ASSERT_NE(module, nullptr);
   EXPECT_EQ(Lower(ModulePath(module)).rfind(SystemFolder(), 0), 0u) << ModulePath(module);
   EXPECT_EQ(GetFileAttributesA(marker.c_str()), INVALID_FILE_ATTRIBUTES);
