@@ -403,6 +403,43 @@ TEST_F(SetupScenario, CustomKeepsEntriesAndAsksBeforeCreatingTheFolder) {
   FinishAndExpectExit(setup);
 }
 
+struct BrowserSearch {
+  DWORD pid;
+  HWND wizard;
+  HWND found;
+};
+
+BOOL CALLBACK FindBrowser(HWND window, LPARAM data) {
+  BrowserSearch* search = reinterpret_cast<BrowserSearch*>(data);
+  DWORD pid = 0;
+  GetWindowThreadProcessId(window, &pid);
+  if (pid != search->pid || window == search->wizard || !IsWindowVisible(window)) return TRUE;
+  if (SetupDriver::BoxText(window) != "Select the folder to install into.") return TRUE;
+  search->found = window;
+  return FALSE;
+}
+
+TEST_F(SetupScenario, BrowseOpensTheFolderBrowserAndCancelKeepsTheFolder) {
+  ProposeFolder(folder_);
+  SetupDriver setup(SetupProgram());
+  Launch(setup);
+  GoToOptions(setup);
+  setup.ClickPageButton(1012);
+  ASSERT_TRUE(WaitUntil([&] { return setup.ButtonText(kNext) == "&Next >"; }));
+  setup.Press(kNext);
+  ASSERT_TRUE(setup.WaitForPage(Page::Custom));
+  setup.ClickPageButton(1008);
+  BrowserSearch search = {setup.processId(), setup.wizard(), nullptr};
+  ASSERT_TRUE(WaitUntil([&] {
+    EnumWindows(FindBrowser, reinterpret_cast<LPARAM>(&search));
+    return search.found != nullptr;
+  }));
+  ASSERT_TRUE(SetupDriver::Answer(search.found, IDCANCEL));
+  EXPECT_EQ(setup.PageText(1006), folder_);
+  setup.Press(kCancel);
+  EXPECT_EQ(setup.WaitForExit(), kExitCode);
+}
+
 TEST_F(SetupScenario, FileInPlaceOfTheFolderBlocksTheLibrary) {
   // A file of the target's name satisfies step 0; the library then cannot
   // be written: four silent attempts, then the Retry/Cancel box.
