@@ -11,11 +11,11 @@ targets=("$@")
 [ ${#targets[@]} -gt 0 ] || targets=(host win64 win32)
 jobs=${MV_JOBS:-$(nproc)}
 
+# Configured on every call: a subsystem folder that gained its build file
+# since the last run is then picked up.
 configure() {  # dir, extra cmake arguments...
   local dir=$1; shift
-  if [ ! -f "$dir/build.ninja" ]; then
-    cmake -S . -B "$dir" -G Ninja -DCMAKE_BUILD_TYPE=Release "$@" >/dev/null
-  fi
+  cmake -S . -B "$dir" -G Ninja -DCMAKE_BUILD_TYPE=Release "$@" >/dev/null
 }
 
 for t in "${targets[@]}"; do

@@ -1,0 +1,258 @@
+#include "payload/payload_encoder.h"
+
+#include <algorithm>
+#include <limits>
+
+#include "payload/payload_decoder.h"
+
+// ---------------------------------------------------------------------------
+// Bits and symbols
+
+void PayloadBitWriter::PutBit(int bit) {
+  if (pending_ == 0) bytes_.push_back(0);
+  if (bit) bytes_.back() = static_cast<uint8_t>(bytes_.back() | (0x80 >> pending_));
+  pending_ = (pending_ + 1) & 7;
+}
+
+void PayloadBitWriter::PutNumberLowFirst(uint32_t value, int bits) {
+  for (int i = 0; i < bits; ++i) PutBit((value >> i) & 1);
+}
+
+std::vector<uint8_t> PayloadBitWriter::Finish() {
+  pending_ = 0;
+  return std::move(bytes_);
+}
+
+void PutPayloadSymbol(PayloadModel* model, PayloadBitWriter* writer, int symbol) {
+  int path[kPayloadNodes];
+  int depth = 0;
+  for (int node = symbol + kPayloadSymbols; node != kPayloadRoot;) {
+    int up = model->parent[node];
+    path[depth++] = model->right[up] == node;
+    node = up;
+  }
+  while (depth > 0) writer->PutBit(path[--depth]);
+  UpdatePayloadModel(model, symbol);
+}
+
+static uint32_t RangeBase(int range) {
+  uint32_t base = 0;
+  for (int i = 0; i < range; ++i) base += 1u << kPayloadRangeBits[i];
+  return base;
+}
+
+// The largest gap (distance minus length) that a copy can express.
+static const int kMaxGap = kPayloadWindowSize - kPayloadMaxCopy;   // 21,839
+
+static int RangeOfGap(uint32_t gap) {
+  static const uint32_t kFirstGap[kPayloadRanges + 1] = {0, 16, 80, 336, 1360, 5456, kMaxGap + 1};
+  int range = 0;
+  while (gap >= kFirstGap[range + 1]) ++range;
+  return range;
+}
+
+PayloadCopyCode PayloadCopyCodeFor(int length, int distance) {
+  uint32_t gap = static_cast<uint32_t>(distance - length);
+  int range = RangeOfGap(gap);
+  PayloadCopyCode code;
+  code.symbol = kPayloadFirstCopySymbol + kPayloadLengthsPerRange * range + (length - kPayloadMinCopy);
+  code.extraBits = kPayloadRangeBits[range];
+  code.extraValue = gap - RangeBase(range);
+  return code;
+}
+
+// ---------------------------------------------------------------------------
+// Finding copies: hash chains over every earlier position in the window
+
+namespace {
+
+struct Match {
+  int length;
+  int distance;
+};
+
+class MatchFinder {
+ public:
+  MatchFinder(const uint8_t* data, size_t size, int chainDepth)
+      : data_(data), size_(size), chainDepth_(chainDepth), previous_(size, -1) {
+    std::vector<int32_t> head(1u << kHashBits, -1);
+    for (size_t i = 0; i + kPayloadMinCopy <= size; ++i) {
+      uint32_t hash = HashAt(i);
+      previous_[i] = head[hash];
+      head[hash] = static_cast<int32_t>(i);
+    }
+  }
+
+  // Copies usable at `position`, longest last: each entry is longer than
+  // the one before and comes from a farther distance. A copy never
+  // reaches into the bytes that it produces (length <= distance), and
+  // from the farthest distances only the longer lengths can be expressed
+  // (length >= distance - kMaxGap).
+  void Find(size_t position, std::vector<Match>* matches) const {
+    matches->clear();
+    size_t available = std::min<size_t>(kPayloadMaxCopy, size_ - position);
+    if (available < static_cast<size_t>(kPayloadMinCopy)) return;
+    int best = kPayloadMinCopy - 1;
+    int budget = chainDepth_;
+    for (int32_t candidate = previous_[position]; candidate >= 0 && budget-- > 0;
+         candidate = previous_[candidate]) {
+      size_t distance = position - static_cast<size_t>(candidate);
+      if (distance > static_cast<size_t>(kPayloadWindowSize)) break;
+      size_t limit = std::min(available, distance);
+      if (limit <= static_cast<size_t>(best)) continue;
+      const uint8_t* source = data_ + candidate;
+      const uint8_t* here = data_ + position;
+      if (source[best] != here[best]) continue;
+      size_t length = 0;
+      while (length < limit && source[length] == here[length]) ++length;
+      if (length > static_cast<size_t>(best) && length + kMaxGap >= distance) {
+        best = static_cast<int>(length);
+        matches->push_back({best, static_cast<int>(distance)});
+        if (length == available) break;
+      }
+    }
+  }
+
+ private:
+  static const int kHashBits = 16;
+  uint32_t HashAt(size_t i) const {
+    uint32_t v = data_[i] | (data_[i + 1] << 8) | (data_[i + 2] << 16);
+    return (v * 2654435761u) >> (32 - kHashBits);
+  }
+
+  const uint8_t* data_;
+  size_t size_;
+  int chainDepth_;
+  std::vector<int32_t> previous_;
+};
+
+// One step of a parse: a literal (length 1, distance 0) or a copy.
+struct Step {
+  int length;
+  int distance;
+};
+
+class Encoder {
+ public:
+  Encoder(const uint8_t* data, size_t size, const PayloadEncoderOptions& options)
+      : data_(data), size_(size), options_(options), finder_(data, size, options.chainDepth) {
+    ResetPayloadModel(&model_);
+  }
+
+  std::vector<uint8_t> Run() {
+    size_t position = 0;
+    while (position < size_) {
+      position = options_.optimalParse ? ParseBlockOptimally(position) : ParseGreedily(position);
+    }
+    PutPayloadSymbol(&model_, &writer_, kPayloadEndSymbol);
+    return writer_.Finish();
+  }
+
+ private:
+  void Emit(size_t position, Step step) {
+    if (step.distance == 0) {
+      PutPayloadSymbol(&model_, &writer_, data_[position]);
+      return;
+    }
+    PayloadCopyCode code = PayloadCopyCodeFor(step.length, step.distance);
+    PutPayloadSymbol(&model_, &writer_, code.symbol);
+    writer_.PutNumberLowFirst(code.extraValue, code.extraBits);
+  }
+
+  size_t ParseGreedily(size_t position) {
+    finder_.Find(position, &matches_);
+    Step step = {1, 0};
+    if (!matches_.empty()) step = {matches_.back().length, matches_.back().distance};
+    Emit(position, step);
+    return position + static_cast<size_t>(step.length);
+  }
+
+  // Code length of every symbol in the current tree.
+  void MeasurePrices() {
+    int depth[kPayloadNodes + 1];
+    depth[kPayloadRoot] = 0;
+    int stack[kPayloadNodes];
+    int top = 0;
+    stack[top++] = kPayloadRoot;
+    while (top > 0) {
+      int node = stack[--top];
+      if (node > kPayloadInternalNodes) {
+        price_[node - kPayloadSymbols] = depth[node];
+        continue;
+      }
+      int left = model_.left[node], right = model_.right[node];
+      depth[left] = depth[right] = depth[node] + 1;
+      stack[top++] = left;
+      stack[top++] = right;
+    }
+  }
+
+  int CopyPrice(int length, int distance) const {
+    uint32_t gap = static_cast<uint32_t>(distance - length);
+    int range = RangeOfGap(gap);
+    return price_[kPayloadFirstCopySymbol + kPayloadLengthsPerRange * range + (length - kPayloadMinCopy)] +
+           kPayloadRangeBits[range];
+  }
+
+  // Cheapest parse of the bytes from `start` under the current prices,
+  // looking one longest copy beyond the block so that its end is not
+  // forced; emits the block's part of it and returns where it stopped.
+  size_t ParseBlockOptimally(size_t start) {
+    MeasurePrices();
+    size_t blockEnd = std::min(size_, start + static_cast<size_t>(options_.blockLength));
+    size_t end = std::min(size_, blockEnd + kPayloadMaxCopy);
+    size_t span = end - start;
+    cost_.assign(span + 1, std::numeric_limits<int64_t>::max());
+    choice_.assign(span + 1, Step{0, 0});
+    cost_[0] = 0;
+    for (size_t i = 0; i < span; ++i) {
+      int64_t here = cost_[i];
+      size_t position = start + i;
+      int64_t literal = here + price_[data_[position]];
+      if (literal < cost_[i + 1]) {
+        cost_[i + 1] = literal;
+        choice_[i + 1] = {1, 0};
+      }
+      finder_.Find(position, &matches_);
+      int length = kPayloadMinCopy;
+      for (const Match& match : matches_) {
+        int longest = static_cast<int>(std::min<size_t>(static_cast<size_t>(match.length), span - i));
+        length = std::max(length, match.distance - kMaxGap);
+        for (; length <= longest; ++length) {
+          int64_t total = here + CopyPrice(length, match.distance);
+          if (total < cost_[i + length]) {
+            cost_[i + length] = total;
+            choice_[i + length] = {length, match.distance};
+          }
+        }
+      }
+    }
+    steps_.clear();
+    for (size_t i = span; i > 0; i -= static_cast<size_t>(choice_[i].length)) steps_.push_back(choice_[i]);
+    size_t position = start;
+    for (auto step = steps_.rbegin(); step != steps_.rend() && position < blockEnd; ++step) {
+      Emit(position, *step);
+      position += static_cast<size_t>(step->length);
+    }
+    return position;
+  }
+
+  const uint8_t* data_;
+  size_t size_;
+  PayloadEncoderOptions options_;
+  MatchFinder finder_;
+  PayloadModel model_;
+  PayloadBitWriter writer_;
+  std::vector<Match> matches_;
+  int price_[kPayloadSymbols];
+  std::vector<int64_t> cost_;
+  std::vector<Step> choice_;
+  std::vector<Step> steps_;
+};
+
+}  // namespace
+
+std::vector<uint8_t> EncodePayload(const uint8_t* data, size_t size, const PayloadEncoderOptions& options) {
+  Encoder encoder(data, size, options);
+  return encoder.Run();
+}

@@ -1,0 +1,45 @@
+// Build-time encoder of the payload stream (host only; may use the
+// standard library). Its streams decode with DecodePayload.
+#pragma once
+
+#include <stddef.h>
+#include <stdint.h>
+
+#include <vector>
+
+struct PayloadEncoderOptions {
+  int chainDepth = 512;     // hash-chain candidates examined per position
+  int blockLength = 2048;   // bytes parsed per block before prices are refreshed
+  bool optimalParse = true; // false: greedy longest match, one symbol at a time
+};
+
+std::vector<uint8_t> EncodePayload(const uint8_t* data, size_t size,
+                                   const PayloadEncoderOptions& options = PayloadEncoderOptions());
+
+// Appends bits most significant first and pads the last byte with zeros.
+// Exposed so that tests can build streams of their own by hand.
+class PayloadBitWriter {
+ public:
+  void PutBit(int bit);
+  void PutNumberLowFirst(uint32_t value, int bits);   // extra bits of a copy
+  std::vector<uint8_t> Finish();                       // zero-fills the last byte
+  size_t BitCount() const { return bytes_.size() * 8 - (pending_ ? 8 - pending_ : 0); }
+
+ private:
+  std::vector<uint8_t> bytes_;
+  int pending_ = 0;   // bits used in the last byte, 0 when it is full or absent
+};
+
+// Writes `symbol` as its path in `model` (root side first, 1 = right child),
+// then updates the model with it, as the decoder will.
+struct PayloadModel;
+void PutPayloadSymbol(PayloadModel* model, PayloadBitWriter* writer, int symbol);
+
+// The copy symbol and extra-bits value for a copy of `length` bytes from
+// `distance` back (length <= distance <= window size).
+struct PayloadCopyCode {
+  int symbol;
+  int extraBits;
+  uint32_t extraValue;
+};
+PayloadCopyCode PayloadCopyCodeFor(int length, int distance);

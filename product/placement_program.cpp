@@ -1,0 +1,206 @@
+// The running product: a hidden top-level window titled "Morvantile" that
+// owns the area hot keys and watches for windows of listed applications.
+// The setup closes a running copy by sending WM_DESTROY to that window, so
+// WM_DESTROY alone ends the program.
+#include <windows.h>
+
+#include "common/types.h"
+#include "product/product_program.h"
+
+const char kProductWindowTitle[] = "Morvantile";
+
+namespace {
+
+const char kWindowClass[] = "MorvantilePlacement";
+const char kInstanceMutex[] = "Morvantile - Quillfern placement";
+const char kLibraryName[] = "Morvantile.dll";
+const int kRememberedWindows = 64;
+
+struct PlacementProgram {
+  HWND window;
+  const PlacementLibrary* library;
+  ProductSettings settings;
+  HWINEVENTHOOK showHook;
+  HWND placed[kRememberedWindows];   // recently placed, so each is placed once
+  int nextPlaced;
+};
+
+PlacementProgram Program;
+
+const PlacementLibrary* LoadPlacementLibrary(const char* folder) {
+  char path[MAX_PATH + 32];
+  if (lstrlenA(folder) >= MAX_PATH) return nullptr;
+  wsprintfA(path, "%s\\%s", folder, kLibraryName);
+  HMODULE module = LoadLibraryA(path);
+  if (!module) return nullptr;
+  PlacementLibraryEntry entry = reinterpret_cast<PlacementLibraryEntry>(
+      reinterpret_cast<void*>(GetProcAddress(module, MORVANTILE_LIBRARY_EXPORT)));
+  const PlacementLibrary* library = entry ? entry() : nullptr;
+  if (!library || library->size < sizeof(PlacementLibrary)) return nullptr;
+  return library;
+}
+
+// The work area of the monitor that holds most of the window.
+PlacementRect WorkAreaOf(HWND window) {
+  MONITORINFO info;
+  info.cbSize = sizeof info;
+  RECT r;
+  if (GetMonitorInfoA(MonitorFromWindow(window, MONITOR_DEFAULTTONEAREST), &info))
+    r = info.rcWork;
+  else
+    SystemParametersInfoA(SPI_GETWORKAREA, 0, &r, 0);
+  return PlacementRect{r.left, r.top, r.right, r.bottom};
+}
+
+void MoveWindowTo(HWND window, const PlacementRect& r) {
+  if (IsZoomed(window) || IsIconic(window)) ShowWindow(window, SW_RESTORE);
+  SetWindowPos(window, nullptr, r.left, r.top, r.right - r.left, r.bottom - r.top,
+               SWP_NOZORDER | SWP_NOACTIVATE | SWP_NOOWNERZORDER);
+}
+
+int PlaceWindowInArea(HWND window, int32_t area) {
+  PlacementRect r;
+  if (!Program.library->AreaRect(area, WorkAreaOf(window), Program.settings.layout, &r)) return 0;
+  MoveWindowTo(window, r);
+  return 1;
+}
+
+// Only ordinary application windows move: visible, top-level, unowned,
+// with a caption, and not the desktop, the shell or this program.
+int IsPlaceableWindow(HWND window) {
+  if (!window || window == Program.window || window == GetDesktopWindow() ||
+      window == GetShellWindow())
+    return 0;
+  if (GetAncestor(window, GA_ROOT) != window || GetWindow(window, GW_OWNER)) return 0;
+  const LONG_PTR style = GetWindowLongPtrA(window, GWL_STYLE);
+  return (style & WS_VISIBLE) && (style & WS_CAPTION) == WS_CAPTION;
+}
+
+void OnHotKey(int32_t area) {
+  HWND window = GetForegroundWindow();
+  if (IsPlaceableWindow(window)) PlaceWindowInArea(window, area);
+}
+
+// The short path of the program that owns a window.
+int ProgramPathOf(HWND window, char* shortPath, DWORD size) {
+  DWORD processId = 0;
+  GetWindowThreadProcessId(window, &processId);
+  HANDLE process = OpenProcess(PROCESS_QUERY_LIMITED_INFORMATION, FALSE, processId);
+  if (!process) return 0;
+  char longPath[MAX_PATH];
+  DWORD length = sizeof longPath;
+  const int ok = QueryFullProcessImageNameA(process, 0, longPath, &length);
+  CloseHandle(process);
+  if (!ok) return 0;
+  const DWORD shortLength = GetShortPathNameA(longPath, shortPath, size);
+  return shortLength > 0 && shortLength < size;
+}
+
+const AppPlacement* FindApplication(const char* shortPath) {
+  for (uint32_t i = 0; i < Program.settings.appCount; i++)
+    if (lstrcmpiA(Program.settings.apps[i].path, shortPath) == 0) return &Program.settings.apps[i];
+  return nullptr;
+}
+
+int WasPlaced(HWND window) {
+  for (HWND placed : Program.placed)
+    if (placed == window) return 1;
+  return 0;
+}
+
+void PlaceNewWindow(HWND window) {
+  if (Program.settings.appCount == 0 || WasPlaced(window) || !IsPlaceableWindow(window)) return;
+  char path[2048];
+  if (!ProgramPathOf(window, path, sizeof path)) return;
+  const AppPlacement* app = FindApplication(path);
+  if (!app) return;
+  if (app->area == Custom) {
+    const PlacementRect& r = app->customRect;
+    if (r.right <= r.left || r.bottom <= r.top) return;
+    MoveWindowTo(window, r);
+  } else if (!PlaceWindowInArea(window, app->area)) {
+    return;
+  }
+  Program.placed[Program.nextPlaced] = window;
+  Program.nextPlaced = (Program.nextPlaced + 1) % kRememberedWindows;
+}
+
+void CALLBACK OnWindowShown(HWINEVENTHOOK, DWORD, HWND window, LONG object, LONG child, DWORD,
+                            DWORD) {
+  if (object == OBJID_WINDOW && child == CHILDID_SELF) PlaceNewWindow(window);
+}
+
+void RegisterAreaHotKeys(HWND window) {
+  for (int32_t area = WholeArea; area <= LowerRight; area++) {
+    const uint32_t code = Program.settings.hotKeys[area - 1];
+    const UINT key = code & 0xFF;
+    const UINT modifiers = (code >> 16) & (MOD_ALT | MOD_CONTROL | MOD_SHIFT | MOD_WIN);
+    // A key another program holds stays unassigned; the others still work.
+    if (key) RegisterHotKey(window, area, modifiers, key);
+  }
+}
+
+void StopPlacement(HWND window) {
+  for (int32_t area = WholeArea; area <= LowerRight; area++) UnregisterHotKey(window, area);
+  if (Program.showHook) UnhookWinEvent(Program.showHook);
+  Program.showHook = nullptr;
+}
+
+LRESULT CALLBACK PlacementWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+  switch (message) {
+    case WM_HOTKEY:
+      OnHotKey(static_cast<int32_t>(wParam));
+      return 0;
+    case WM_DESTROY:
+      StopPlacement(window);
+      PostQuitMessage(0);
+      return 0;
+  }
+  return DefWindowProcA(window, message, wParam, lParam);
+}
+
+HWND CreatePlacementWindow(HINSTANCE instance) {
+  WNDCLASSA windowClass = {};
+  windowClass.lpfnWndProc = PlacementWindowProc;
+  windowClass.hInstance = instance;
+  windowClass.lpszClassName = kWindowClass;
+  if (!RegisterClassA(&windowClass)) return nullptr;
+  return CreateWindowExA(0, kWindowClass, kProductWindowTitle, WS_OVERLAPPEDWINDOW, CW_USEDEFAULT,
+                         CW_USEDEFAULT, 320, 200, nullptr, nullptr, instance, nullptr);
+}
+
+}  // namespace
+
+int RunPlacement(HINSTANCE instance) {
+  HANDLE mutex = CreateMutexA(nullptr, FALSE, kInstanceMutex);
+  if (!mutex || GetLastError() == ERROR_ALREADY_EXISTS) {
+    if (mutex) CloseHandle(mutex);
+    return 0;   // another copy is running: show nothing
+  }
+  char folder[MAX_PATH];
+  Program.library = GetProgramFolder(folder, sizeof folder) ? LoadPlacementLibrary(folder) : nullptr;
+  if (!Program.library) {
+    MessageBoxA(nullptr, "Morvantile.dll is missing or damaged.\n\nPlease install Morvantile again.",
+                "Morvantile - Error", MB_OK | MB_ICONERROR);
+    CloseHandle(mutex);
+    return 1;
+  }
+  LoadProductSettings(Program.library, folder, &Program.settings);
+  Program.window = CreatePlacementWindow(instance);
+  if (!Program.window) {
+    Program.library->FreeProductSettings(&Program.settings);
+    CloseHandle(mutex);
+    return 1;
+  }
+  RegisterAreaHotKeys(Program.window);
+  Program.showHook = SetWinEventHook(EVENT_OBJECT_SHOW, EVENT_OBJECT_SHOW, nullptr, OnWindowShown,
+                                     0, 0, WINEVENT_OUTOFCONTEXT | WINEVENT_SKIPOWNPROCESS);
+  MSG message;
+  while (GetMessageA(&message, nullptr, 0, 0) > 0) {
+    TranslateMessage(&message);
+    DispatchMessageA(&message);
+  }
+  Program.library->FreeProductSettings(&Program.settings);
+  CloseHandle(mutex);
+  return 0;
+}

@@ -1,0 +1,30 @@
+// The units of Morvantile.exe: the placement program and the uninstaller.
+#pragma once
+
+#include <windows.h>
+
+#include "product/placement_library.h"
+
+// The product's texts and names that other programs rely on.
+extern const char kProductWindowTitle[];     // the setup finds the running copy by it
+extern const char kProductKeyPath[];         // HKCU settings key
+extern const char kUninstallKeyPath[];       // HKLM uninstall entry
+extern const char kSettingsFileName[];
+
+// The folder of the running program, without a trailing backslash.
+int GetProgramFolder(char* folder, DWORD size);
+
+// Settings file in the folder first, the registry otherwise, defaults last.
+void LoadProductSettings(const PlacementLibrary* library, const char* folder,
+                         ProductSettings* settings);
+
+// The placement program: one copy per session, hot keys, placing the windows
+// of listed applications. Returns the process exit code.
+int RunPlacement(HINSTANCE instance);
+
+// "/uninstall": removes the installation after asking the user.
+int RunUninstall();
+
+// The helper copy that removes the program file and its folder once the
+// uninstalling process has ended. Arguments: the rest of the command line.
+int RunUninstallCleanup(const char* arguments);

@@ -1,0 +1,298 @@
+// "/uninstall": removes what the setup created. It asks first, closes a
+// running copy, removes the Startup shortcut, the uninstall entry, the
+// settings in the registry and in the folder, the installed files, and
+// finally (through a helper copy in the temporary folder, which waits for
+// this process to end) the program file itself and the folder when empty.
+#include <windows.h>
+#include <objbase.h>
+#include <objidl.h>
+#include <shlobj.h>
+#include <shobjidl.h>
+
+#include "product/product_program.h"
+
+const char kUninstallKeyPath[] = "Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\Morvantile";
+
+namespace {
+
+const char kCaption[] = "Morvantile - Uninstall";
+const char kParentKeyPath[] = "Software\\Quillfern";
+const char kShortcutName[] = "Morvantile.lnk";
+const DWORD kCloseWaitMs = 5000;
+const int kReportSize = 2048;
+
+struct UninstallRun {
+  char folder[MAX_PATH];
+  char programPath[MAX_PATH + 32];
+  char report[kReportSize];   // items that could not be removed, one a line
+};
+
+UninstallRun Run;
+
+void ReportFailure(const char* item) {
+  if (lstrlenA(Run.report) + lstrlenA(item) + 4 >= kReportSize) return;
+  lstrcatA(Run.report, "\n");
+  lstrcatA(Run.report, item);
+}
+
+int PathInFolder(char* path, const char* name) {
+  if (lstrlenA(Run.folder) + lstrlenA(name) + 2 > MAX_PATH) return 0;
+  wsprintfA(path, "%s\\%s", Run.folder, name);
+  return 1;
+}
+
+// Deletes a file of the folder; a file that is not there is fine.
+void RemoveFile(const char* name) {
+  char path[MAX_PATH + 32];
+  if (!PathInFolder(path, name)) return;
+  if (GetFileAttributesA(path) == INVALID_FILE_ATTRIBUTES) return;
+  SetFileAttributesA(path, FILE_ATTRIBUTE_NORMAL);
+  for (int attempt = 0; attempt < 10; attempt++) {
+    if (DeleteFileA(path)) return;
+    Sleep(100);
+  }
+  ReportFailure(path);
+}
+
+// The setup writes psapi.dll only where the system lacks one; ours carries
+// our own version strings, so any other psapi.dll stays.
+int IsOurProcessStatusLibrary(const char* path) {
+  DWORD ignored = 0;
+  const DWORD size = GetFileVersionInfoSizeA(path, &ignored);
+  if (size == 0 || size > 65536) return 0;
+  char* block = static_cast<char*>(HeapAlloc(GetProcessHeap(), 0, size));
+  if (!block) return 0;
+  int ours = 0;
+  char* company = nullptr;
+  char* product = nullptr;
+  UINT length = 0;
+  if (GetFileVersionInfoA(path, 0, size, block) &&
+      VerQueryValueA(block, "\\StringFileInfo\\040904E4\\CompanyName",
+                     reinterpret_cast<void**>(&company), &length) &&
+      VerQueryValueA(block, "\\StringFileInfo\\040904E4\\ProductName",
+                     reinterpret_cast<void**>(&product), &length))
+    ours = lstrcmpA(company, "Quillfern") == 0 && lstrcmpA(product, "Morvantile") == 0;
+  HeapFree(GetProcessHeap(), 0, block);
+  return ours;
+}
+
+// Ends a running copy the way the setup does, and waits until it has gone,
+// so that its library can be deleted.
+BOOL CALLBACK CloseRunningCopy(HWND window, LPARAM) {
+  char title[32];
+  GetWindowTextA(window, title, sizeof title);
+  if (lstrcmpiA(title, kProductWindowTitle) != 0) return TRUE;
+  DWORD processId = 0;
+  GetWindowThreadProcessId(window, &processId);
+  if (processId == GetCurrentProcessId()) return TRUE;
+  HANDLE process = OpenProcess(SYNCHRONIZE, FALSE, processId);
+  SendMessageA(window, WM_DESTROY, 0, 0);
+  if (process) {
+    WaitForSingleObject(process, kCloseWaitMs);
+    CloseHandle(process);
+  }
+  return FALSE;
+}
+
+// The target of a shell link, or 0 when it cannot be read.
+int ReadShortcutTarget(const char* linkPath, char* target, int size) {
+  int ok = 0;
+  IShellLinkA* link = nullptr;
+  if (FAILED(CoCreateInstance(CLSID_ShellLink, nullptr, CLSCTX_INPROC_SERVER, IID_IShellLinkA,
+                              reinterpret_cast<void**>(&link))))
+    return 0;
+  IPersistFile* file = nullptr;
+  if (SUCCEEDED(link->QueryInterface(IID_IPersistFile, reinterpret_cast<void**>(&file)))) {
+    WCHAR widePath[MAX_PATH];
+    if (MultiByteToWideChar(CP_ACP, 0, linkPath, -1, widePath, MAX_PATH) &&
+        SUCCEEDED(file->Load(widePath, STGM_READ)) &&
+        link->GetPath(target, size, nullptr, 0) == S_OK)
+      ok = 1;
+    file->Release();
+  }
+  link->Release();
+  return ok;
+}
+
+// The shortcut goes when it starts this installation's program, or when
+// its target cannot be read at all.
+void RemoveStartupShortcut() {
+  char path[MAX_PATH + 32];
+  if (!SHGetSpecialFolderPathA(nullptr, path, CSIDL_STARTUP, FALSE)) return;
+  const int length = lstrlenA(path);
+  if (length == 0 || length + 16 > MAX_PATH) return;
+  if (path[length - 1] != '\\') lstrcatA(path, "\\");
+  lstrcatA(path, kShortcutName);
+  if (GetFileAttributesA(path) == INVALID_FILE_ATTRIBUTES) return;
+  const HRESULT com = CoInitialize(nullptr);
+  char target[MAX_PATH];
+  const int known = ReadShortcutTarget(path, target, sizeof target);
+  if (SUCCEEDED(com)) CoUninitialize();
+  if (known && lstrcmpiA(target, Run.programPath) != 0) return;
+  if (!DeleteFileA(path)) ReportFailure(path);
+}
+
+int KeyExists(HKEY root, const char* path) {
+  HKEY key;
+  if (RegOpenKeyExA(root, path, 0, KEY_READ, &key) != ERROR_SUCCESS) return 0;
+  RegCloseKey(key);
+  return 1;
+}
+
+// Deletes a key with everything below it; 1 when it is gone.
+int DeleteKeyTree(HKEY root, const char* path) {
+  RegDeleteTreeA(root, path);
+  RegDeleteKeyA(root, path);
+  return !KeyExists(root, path);
+}
+
+// The uninstall entry goes when it names this installation's program.
+void RemoveUninstallEntry() {
+  HKEY key;
+  if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, kUninstallKeyPath, 0, KEY_READ, &key) != ERROR_SUCCESS)
+    return;
+  char command[2048];
+  DWORD size = sizeof command - 1;
+  DWORD type = 0;
+  const LONG read = RegQueryValueExA(key, "UninstallString", nullptr, &type,
+                                     reinterpret_cast<BYTE*>(command), &size);
+  RegCloseKey(key);
+  if (read == ERROR_SUCCESS && type == REG_SZ) {
+    command[size] = 0;
+    const int length = lstrlenA(Run.programPath);
+    if (lstrlenA(command) < length) return;
+    const char saved = command[length];
+    command[length] = 0;
+    const int ours = lstrcmpiA(command, Run.programPath) == 0 && (saved == 0 || saved == ' ');
+    if (!ours) return;
+  }
+  if (!DeleteKeyTree(HKEY_LOCAL_MACHINE, kUninstallKeyPath))
+    ReportFailure("the entry in the list of installed programs");
+}
+
+int KeyIsEmpty(HKEY root, const char* path) {
+  HKEY key;
+  if (RegOpenKeyExA(root, path, 0, KEY_READ, &key) != ERROR_SUCCESS) return 0;
+  DWORD subKeys = 1, values = 1;
+  const LONG info = RegQueryInfoKeyA(key, nullptr, nullptr, nullptr, &subKeys, nullptr, nullptr,
+                                     &values, nullptr, nullptr, nullptr, nullptr);
+  RegCloseKey(key);
+  return info == ERROR_SUCCESS && subKeys == 0 && values == 0;
+}
+
+void RemoveRegistrySettings() {
+  if (KeyExists(HKEY_CURRENT_USER, kProductKeyPath) &&
+      !DeleteKeyTree(HKEY_CURRENT_USER, kProductKeyPath))
+    ReportFailure("the settings in the registry");
+  if (KeyIsEmpty(HKEY_CURRENT_USER, kParentKeyPath))
+    RegDeleteKeyA(HKEY_CURRENT_USER, kParentKeyPath);
+}
+
+void RemoveInstalledFiles() {
+  RemoveFile(kSettingsFileName);
+  RemoveFile("Morvantile.dll");
+  char path[MAX_PATH + 32];
+  if (PathInFolder(path, "psapi.dll") && IsOurProcessStatusLibrary(path)) RemoveFile("psapi.dll");
+}
+
+// A copy of this program in the temporary folder waits for this process to
+// end, then deletes the program file and the folder, when empty. The copy
+// itself is removed when the system restarts.
+int StartCleanupHelper() {
+  char tempFolder[MAX_PATH];
+  char helper[MAX_PATH];
+  const DWORD length = GetTempPathA(sizeof tempFolder, tempFolder);
+  if (length == 0 || length >= sizeof tempFolder) return 0;
+  if (!GetTempFileNameA(tempFolder, "mvu", 0, helper)) return 0;
+  if (!CopyFileA(Run.programPath, helper, FALSE)) {
+    DeleteFileA(helper);
+    return 0;
+  }
+  HANDLE self = nullptr;
+  if (!DuplicateHandle(GetCurrentProcess(), GetCurrentProcess(), GetCurrentProcess(), &self,
+                       SYNCHRONIZE, TRUE, 0)) {
+    DeleteFileA(helper);
+    return 0;
+  }
+  char commandLine[3 * MAX_PATH];
+  wsprintfA(commandLine, "\"%s\" /uninstall-cleanup %lu \"%s\"", helper,
+            static_cast<unsigned long>(reinterpret_cast<ULONG_PTR>(self)), Run.folder);
+  STARTUPINFOA startup = {};
+  startup.cb = sizeof startup;
+  PROCESS_INFORMATION process = {};
+  const BOOL started = CreateProcessA(helper, commandLine, nullptr, nullptr, TRUE, 0, nullptr,
+                                      tempFolder, &startup, &process);
+  CloseHandle(self);
+  if (!started) {
+    DeleteFileA(helper);
+    return 0;
+  }
+  CloseHandle(process.hThread);
+  CloseHandle(process.hProcess);
+  return 1;
+}
+
+}  // namespace
+
+int RunUninstall() {
+  if (!GetProgramFolder(Run.folder, sizeof Run.folder)) return 1;
+  wsprintfA(Run.programPath, "%s\\Morvantile.exe", Run.folder);
+  Run.report[0] = 0;
+  if (MessageBoxA(nullptr,
+                  "Do you want to remove Morvantile 3.04 Basic and all of its settings from this "
+                  "computer?",
+                  kCaption, MB_YESNO | MB_ICONQUESTION | MB_DEFBUTTON2) != IDYES)
+    return 1;
+
+  EnumWindows(CloseRunningCopy, 0);
+  RemoveStartupShortcut();
+  RemoveUninstallEntry();
+  RemoveRegistrySettings();
+  RemoveInstalledFiles();
+  const int cleanup = StartCleanupHelper();
+  if (!cleanup) ReportFailure(Run.programPath);
+
+  if (Run.report[0] == 0) {
+    MessageBoxA(nullptr, "Morvantile was removed from this computer.", kCaption,
+                MB_OK | MB_ICONINFORMATION);
+    return 0;
+  }
+  char text[kReportSize + 128];
+  wsprintfA(text, "Morvantile was removed, but these items could not be removed:%s",
+            Run.report);
+  MessageBoxA(nullptr, text, kCaption, MB_OK | MB_ICONWARNING);
+  return 2;
+}
+
+int RunUninstallCleanup(const char* arguments) {
+  // Arguments: the handle of the uninstalling process, then the quoted folder.
+  while (*arguments == ' ') arguments++;
+  ULONG_PTR handleValue = 0;
+  while (*arguments >= '0' && *arguments <= '9') handleValue = handleValue * 10 + (*arguments++ - '0');
+  while (*arguments == ' ') arguments++;
+  if (*arguments++ != '"') return 1;
+  char folder[MAX_PATH];
+  int length = 0;
+  while (*arguments && *arguments != '"' && length < MAX_PATH - 1) folder[length++] = *arguments++;
+  folder[length] = 0;
+  if (*arguments != '"' || length == 0) return 1;
+
+  HANDLE uninstaller = reinterpret_cast<HANDLE>(handleValue);
+  if (uninstaller) {
+    WaitForSingleObject(uninstaller, 60000);
+    CloseHandle(uninstaller);
+  }
+  char program[MAX_PATH + 32];
+  wsprintfA(program, "%s\\Morvantile.exe", folder);
+  for (int attempt = 0; attempt < 50; attempt++) {
+    if (DeleteFileA(program) || GetFileAttributesA(program) == INVALID_FILE_ATTRIBUTES) break;
+    Sleep(100);
+  }
+  RemoveDirectoryA(folder);   // only when empty: anything of the user's stays
+
+  char self[MAX_PATH];
+  const DWORD selfLength = GetModuleFileNameA(nullptr, self, sizeof self);
+  if (selfLength > 0 && selfLength < sizeof self)
+    MoveFileExA(self, nullptr, MOVEFILE_DELAY_UNTIL_REBOOT);
+  return 0;
+}

@@ -1,0 +1,347 @@
+#include "settings/settings_migration.h"
+
+#include <stdio.h>
+#include <string.h>
+
+#include "common/memory.h"
+#include "install/setup_state.h"
+#include "settings/app_list.h"
+#include "settings/settings_store.h"
+
+namespace {
+
+const uint32_t kCurrentSchema = 206;
+const DWORD kNameBufferSize = 2048;
+const DWORD kDataBufferSize = 2048;
+const REGSAM kReadAndSetValue = KEY_READ | KEY_SET_VALUE;  // 0x2001B
+
+// Opens the settings key to read and delete values.
+int OpenForValueChanges(HKEY* key) { return OpenSettingsKey(nullptr, kReadAndSetValue, key); }
+
+int CeilDivide(int value, int step) { return value / step + (value % step != 0 ? 1 : 0); }
+
+// Versions below 1.60 kept the margins as icon cells packed into one number
+// of the product key: columns left out at the left (bits 24-31), rows at the
+// top, columns at the right, rows at the bottom (bits 0-7).
+void ConvertPackedCoverageArea() {
+  HKEY key;
+  if (!OpenForValueChanges(&key)) return;
+  DWORD packed = 0;
+  DWORD size = sizeof packed;
+  if (RegQueryValueExA(key, "CoverageArea", nullptr, nullptr, reinterpret_cast<BYTE*>(&packed),
+                       &size) != ERROR_SUCCESS) {
+    RegCloseKey(key);
+    return;
+  }
+  int b0 = packed & 0xFF, b1 = (packed >> 8) & 0xFF, b2 = (packed >> 16) & 0xFF, b3 = packed >> 24;
+  RegDeleteValueA(key, "CoverageArea");
+
+  int cx = GetSystemMetrics(SM_CXICONSPACING);
+  int cy = GetSystemMetrics(SM_CYICONSPACING);
+  if (cx <= 0) cx = 1;  // never divide by a missing metric
+  if (cy <= 0) cy = 1;
+  RECT screen = {0, 0, GetSystemMetrics(SM_CXSCREEN), GetSystemMetrics(SM_CYSCREEN)};
+  int columns = CeilDivide(screen.right, cx);
+  int rows = CeilDivide(screen.bottom, cy);
+
+  CoverageAreaSettings coverage;
+  MemFill(&coverage, 0, sizeof coverage);
+  coverage.leftMargin = cx * b3;
+  coverage.topMargin = cy * b2;
+  coverage.rightMargin = screen.right - (columns - b1) * cx - screen.left;
+  if (coverage.rightMargin < 0) coverage.rightMargin = 0;
+  coverage.bottomMargin = screen.bottom - (rows - b0) * cy - screen.top;
+  if (coverage.bottomMargin < 0) coverage.bottomMargin = 0;
+  coverage.snapToIconGrid = 1;
+  coverage.snapsHigh = 0;
+  coverage.splitX = (screen.right - screen.left - coverage.leftMargin - coverage.rightMargin) / 2 +
+                    coverage.leftMargin;
+  coverage.splitY = (screen.bottom - screen.top - coverage.topMargin - coverage.bottomMargin) / 2 +
+                    coverage.topMargin;
+  WriteCoverageArea(&coverage);
+  RegCloseKey(key);
+}
+
+// Versions up to 1.80 could name an application by its long path, or twice:
+// read every entry into the list, which keeps the first of each file, and
+// write the list back under short paths.
+void RekeyAutoApps() {
+  AppListClear();
+  for (DWORD index = 0;; ++index) {
+    AppEntry* entry = ReadAppEntryAt(index);
+    if (!entry) break;
+    AppListAdd(entry);
+  }
+  char path[kKeyPathSize];
+  snprintf(path, sizeof path, "%s\\AutoApps", kOlderProductKeyPath);
+  DeleteRegistryTree(HKEY_CURRENT_USER, path);
+  for (uint32_t index = 0;; ++index) {
+    AppEntry* node = AppListAt(index);
+    if (!node) break;
+    WriteAppEntry(node);
+  }
+  AppListClear();
+}
+
+// Versions below 1.88 packed "SizeFormat" otherwise: the font size in bits
+// 0-15, two flags in bits 16 and 17, one margin for all four sides in bits
+// 24-27 and the count in bits 28-31.
+void ConvertOldClipPrint() {
+  ClipPrintSettings record;
+  MemFill(&record, 0, sizeof record);
+  MemCopy(record.faceName, kDefaultFaceName, sizeof kDefaultFaceName);
+  record.fontSize = 10;
+  record.hotKey = kDefaultClipPrintHotKey;
+  record.formatCount = 1;
+
+  char path[kKeyPathSize];
+  snprintf(path, sizeof path, "%s\\ClipPrint", kOlderProductKeyPath);
+  HKEY key;
+  if (RegOpenKeyExA(HKEY_CURRENT_USER, path, 0, KEY_READ, &key) == ERROR_SUCCESS) {
+    DWORD number = record.hotKey;
+    DWORD size = sizeof number;
+    if (RegQueryValueExA(key, "HotKey", nullptr, nullptr, reinterpret_cast<BYTE*>(&number),
+                         &size) == ERROR_SUCCESS)
+      record.hotKey = number;
+    number = 0;
+    size = sizeof number;
+    if (RegQueryValueExA(key, "SizeFormat", nullptr, nullptr, reinterpret_cast<BYTE*>(&number),
+                         &size) == ERROR_SUCCESS) {
+      record.fontSize = static_cast<int32_t>(number & 0xFFFF);
+      record.formatBit0 = (number >> 16) & 1;
+      record.formatBit1 = (number >> 17) & 1;
+      int margin = static_cast<int>((number >> 24) & 0xF);
+      record.marginLeft = record.marginTop = record.marginRight = record.marginBottom = margin;
+      record.formatCount = static_cast<uint8_t>(number >> 28);
+      if (record.formatCount == 0) record.formatCount = 1;
+    }
+    char faceName[sizeof record.faceName];
+    if (QueryTextValue(key, "FaceName", faceName, sizeof faceName, nullptr))
+      MemCopy(record.faceName, faceName, strlen(faceName) + 1);
+    RegCloseKey(key);
+  }
+  WriteClipPrint(&record);
+}
+
+// Versions below 1.92: the third format flag follows the first, and
+// "AutoPosDisplay" gives way to "AutoPos".
+void UpdateFrom191() {
+  ClipPrintSettings record;
+  ReadClipPrint(&record);
+  record.formatBit2 = record.formatBit0;
+  WriteClipPrint(&record);
+  HKEY key;
+  if (OpenForValueChanges(&key)) {
+    RegDeleteValueA(key, "AutoPosDisplay");
+    RegCloseKey(key);
+  }
+  ReadAutoPos();
+}
+
+struct Buffer {
+  char* bytes;
+  DWORD size;
+};
+
+// Makes the buffer at least `needed` bytes long (never below `minimum`).
+int Reserve(Buffer* buffer, DWORD needed, DWORD minimum) {
+  if (needed < minimum) needed = minimum;
+  if (buffer->bytes && buffer->size >= needed) return 1;
+  MemFree(buffer->bytes);
+  buffer->bytes = static_cast<char*>(MemAlloc(needed));
+  buffer->size = buffer->bytes ? needed : 0;
+  return buffer->bytes != nullptr;
+}
+
+// Sizes the name and data buffers from the key's own maxima. The A calls
+// may report lengths in characters; one spare byte per unit covers both.
+int ReserveForKey(HKEY key, Buffer* name, Buffer* data, Buffer* subKeyName) {
+  DWORD maxSubKey = 0, maxValueName = 0, maxData = 0;
+  if (RegQueryInfoKeyA(key, nullptr, nullptr, nullptr, nullptr, &maxSubKey, nullptr, nullptr,
+                       &maxValueName, &maxData, nullptr, nullptr) != ERROR_SUCCESS)
+    return 0;
+  return Reserve(name, maxValueName * 2 + 2, kNameBufferSize) &&
+         Reserve(data, maxData + 2, kDataBufferSize) &&
+         Reserve(subKeyName, maxSubKey * 2 + 2, kNameBufferSize);
+}
+
+// Copies every value of source into destination. 0 or the first error.
+LONG CopyValues(HKEY destination, HKEY source, Buffer* name, Buffer* data) {
+  LONG result = ERROR_SUCCESS;
+  for (DWORD index = 0;;) {
+    DWORD nameLength = name->size;
+    DWORD dataLength = data->size;
+    DWORD type = REG_NONE;
+    LONG status = RegEnumValueA(source, index, name->bytes, &nameLength, nullptr, &type,
+                                reinterpret_cast<BYTE*>(data->bytes), &dataLength);
+    if (status == ERROR_NO_MORE_ITEMS) break;
+    if (status == ERROR_MORE_DATA) {
+      // The key grew since its maxima were taken: grow and try again.
+      if (name->size >= 0x10000000 || data->size >= 0x10000000 ||
+          !Reserve(name, name->size * 2, kNameBufferSize) ||
+          !Reserve(data, data->size * 2, kDataBufferSize))
+        return status;
+      continue;
+    }
+    if (status != ERROR_SUCCESS) return status;
+    status = RegSetValueExA(destination, name->bytes, 0, type,
+                            reinterpret_cast<const BYTE*>(data->bytes), dataLength);
+    if (status != ERROR_SUCCESS && result == ERROR_SUCCESS) result = status;
+    ++index;
+  }
+  return result;
+}
+
+LONG CopyOpenedTree(HKEY destination, HKEY source) {
+  Buffer name = {nullptr, 0}, data = {nullptr, 0}, subKey = {nullptr, 0};
+  LONG result = ERROR_OUTOFMEMORY;
+  if (ReserveForKey(source, &name, &data, &subKey)) {
+    result = CopyValues(destination, source, &name, &data);
+    LONG walk = ERROR_SUCCESS;
+    for (DWORD index = 0;; ++index) {
+      DWORD length = subKey.size;
+      walk = RegEnumKeyExA(source, index, subKey.bytes, &length, nullptr, nullptr, nullptr,
+                           nullptr);
+      if (walk != ERROR_SUCCESS || subKey.bytes[0] == '\0') break;
+      LONG copied = CopyRegistryTree(destination, subKey.bytes, source, subKey.bytes);
+      if (copied != ERROR_SUCCESS && result == ERROR_SUCCESS) result = copied;
+    }
+    if (walk != ERROR_NO_MORE_ITEMS && walk != ERROR_SUCCESS && result == ERROR_SUCCESS)
+      result = walk;
+  }
+  MemFree(name.bytes);
+  MemFree(data.bytes);
+  MemFree(subKey.bytes);
+  return result;
+}
+
+// Deletes a tree; 1 when the key itself is gone.
+int DeleteTree(HKEY root, const char* path) {
+  if (!path[0]) return 0;  // an empty path would name the root itself
+  HKEY key;
+  if (RegOpenKeyExA(root, path, 0, KEY_READ, &key) == ERROR_SUCCESS) {
+    char* name = static_cast<char*>(MemAlloc(kNameBufferSize));
+    DWORD maxSubKey = 0;
+    DWORD size = kNameBufferSize;
+    if (RegQueryInfoKeyA(key, nullptr, nullptr, nullptr, nullptr, &maxSubKey, nullptr, nullptr,
+                         nullptr, nullptr, nullptr, nullptr) == ERROR_SUCCESS &&
+        maxSubKey * 2 + 2 > size) {
+      size = maxSubKey * 2 + 2;
+      MemFree(name);
+      name = static_cast<char*>(MemAlloc(size));
+    }
+    // Always the first sub-key; one that survives its deletion ends the walk.
+    while (name) {
+      DWORD length = size;
+      if (RegEnumKeyExA(key, 0, name, &length, nullptr, nullptr, nullptr, nullptr) !=
+              ERROR_SUCCESS ||
+          name[0] == '\0')
+        break;
+      if (!DeleteTree(key, name)) break;
+    }
+    MemFree(name);
+    RegCloseKey(key);
+  }
+  return RegDeleteKeyA(root, path) == ERROR_SUCCESS;
+}
+
+}  // namespace
+
+LONG CopyRegistryTree(HKEY destinationRoot, const char* destinationPath, HKEY sourceRoot,
+                      const char* sourcePath) {
+  HKEY source;
+  LONG status = RegOpenKeyExA(sourceRoot, sourcePath, 0, KEY_READ, &source);
+  if (status != ERROR_SUCCESS) return status;
+  HKEY destination;
+  status = RegCreateKeyExA(destinationRoot, destinationPath, 0, nullptr, REG_OPTION_NON_VOLATILE,
+                           KEY_WRITE, nullptr, &destination, nullptr);
+  if (status != ERROR_SUCCESS) {
+    RegCloseKey(source);
+    return status;
+  }
+  status = CopyOpenedTree(destination, source);
+  RegCloseKey(destination);
+  RegCloseKey(source);
+  return status;
+}
+
+void DeleteRegistryTree(HKEY root, const char* path) { DeleteTree(root, path); }
+
+void RemoveProductKey() {
+  DeleteRegistryTree(HKEY_CURRENT_USER, SetupState.settingsKeyPath);
+
+  char parent[kKeyPathSize];
+  MemCopy(parent, SetupState.settingsKeyPath, sizeof parent);
+  parent[sizeof parent - 1] = '\0';
+  size_t cut = strlen(parent);
+  while (cut > 1 && parent[cut - 1] != '\\') --cut;
+  parent[cut > 1 ? cut - 1 : 0] = '\0';
+  if (!parent[0]) return;  // never the root itself
+
+  HKEY key;
+  if (RegOpenKeyExA(HKEY_CURRENT_USER, parent, 0, KEY_READ, &key) != ERROR_SUCCESS) return;
+  char name[kNameBufferSize];
+  DWORD length = sizeof name;
+  LONG status = RegEnumKeyExA(key, 0, name, &length, nullptr, nullptr, nullptr, nullptr);
+  RegCloseKey(key);
+  if (status == ERROR_NO_MORE_ITEMS) RegDeleteKeyA(HKEY_CURRENT_USER, parent);
+}
+
+void RegisterUninstall(const char* folder) {
+  if (folder[0] == '"') ++folder;
+
+  HKEY key;
+  if (CreateSettingsKey(nullptr, &key)) {
+    RegSetValueExA(key, "LastPath", 0, REG_SZ, reinterpret_cast<const BYTE*>(folder),
+                   static_cast<DWORD>(strlen(folder) + 1));
+    RegCloseKey(key);
+  }
+
+  if (RegCreateKeyExA(HKEY_LOCAL_MACHINE, kUninstallKeyPath, 0, nullptr, REG_OPTION_NON_VOLATILE,
+                      KEY_WRITE, nullptr, &key, nullptr) != ERROR_SUCCESS)
+    return;
+  // Quoted, so that a folder with spaces cannot start another program.
+  char command[kAppPathSize + 32];
+  int length = snprintf(command, sizeof command, "\"%s\\Morvantile.exe\" /uninstall", folder);
+  if (length > 0 && static_cast<size_t>(length) < sizeof command)
+    RegSetValueExA(key, "UninstallString", 0, REG_SZ, reinterpret_cast<const BYTE*>(command),
+                   static_cast<DWORD>(length + 1));
+  const char displayName[] = "Morvantile";
+  RegSetValueExA(key, "DisplayName", 0, REG_SZ, reinterpret_cast<const BYTE*>(displayName),
+                 sizeof displayName);
+  RegCloseKey(key);
+}
+
+int MigrateSettings(const char* targetFolder) {
+  uint32_t version = ReadUpgradeVer();
+  if (version >= kCurrentSchema) return 1;
+
+  char savedKeyPath[kKeyPathSize];
+  MemCopy(savedKeyPath, SetupState.settingsKeyPath, sizeof savedKeyPath);
+  snprintf(SetupState.settingsKeyPath, sizeof SetupState.settingsKeyPath, "%s",
+           kOlderProductKeyPath);
+
+  if (version == 0) {
+    version = ReadUpgradeVer();
+    if (version == 0) {
+      MemCopy(SetupState.settingsKeyPath, savedKeyPath, sizeof savedKeyPath);
+      return 0;
+    }
+  }
+
+  RegisterUninstall(targetFolder);
+  if (version < 160) ConvertPackedCoverageArea();
+  if (version < 181) RekeyAutoApps();
+  if (version < 188) ConvertOldClipPrint();
+  if (version < 192) UpdateFrom191();
+  if (version < 200) {
+    // The older key goes only once its whole tree stands under the current one.
+    if (CopyRegistryTree(HKEY_CURRENT_USER, savedKeyPath, HKEY_CURRENT_USER,
+                         SetupState.settingsKeyPath) == ERROR_SUCCESS)
+      RemoveProductKey();
+  }
+
+  MemCopy(SetupState.settingsKeyPath, savedKeyPath, sizeof savedKeyPath);
+  WriteUpgradeVer(kCurrentSchema);
+  return 1;
+}

@@ -1,0 +1,30 @@
+// Brings the settings of every older version and product generation into
+// the current schema ("UpgradeVer" 206) under the current product key, and
+// the registry tree utilities that this and the installation need.
+#pragma once
+
+#include <windows.h>
+
+const char kOlderProductKeyPath[] = "Software\\Vorn\\Brastock";
+const char kUninstallKeyPath[] = "Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\Morvantile";
+
+// 1 when the settings stand in the current schema under the current key
+// (or already did), 0 when neither key holds an "UpgradeVer".
+int MigrateSettings(const char* targetFolder);
+
+// Records the folder as "LastPath" under settingsKeyPath and writes the
+// uninstall entry; one leading double quote of the folder is skipped.
+void RegisterUninstall(const char* folder);
+
+// Copies a key with all its values and sub-keys, whatever their size.
+// 0 when everything was copied, else the first registry error met.
+LONG CopyRegistryTree(HKEY destinationRoot, const char* destinationPath, HKEY sourceRoot,
+                      const char* sourcePath);
+
+// Deletes a key with its values and sub-keys. Stops at the first sub-key
+// that cannot be deleted, so it always ends.
+void DeleteRegistryTree(HKEY root, const char* path);
+
+// Deletes the settingsKeyPath tree and then its parent when nothing else
+// is left under it.
+void RemoveProductKey();

@@ -1,0 +1,298 @@
+#include "settings/settings_store.h"
+
+#include <stdio.h>
+#include <string.h>
+
+#include "common/memory.h"
+#include "install/setup_state.h"
+
+namespace {
+
+const uint32_t kDefaultAutoPos = 26;
+const uint32_t kDefaultColors = 0;
+const uint32_t kDefaultAlwaysMove = 0x10001;
+
+const char* const kAreaNames[] = {
+    "None",       "Whole Area", "Left Side",   "Top Half",   "Right Side", "Bottom Half",
+    "Upper-Left", "Upper-Right", "Lower-Left", "Lower-Right", "Custom",
+};
+
+// Hot keys of the Areas 1..9: modifier value 6 with Home, the arrows, 1..4.
+const uint32_t kDefaultHotKeys[] = {
+    0x60024, 0x60025, 0x60026, 0x60027, 0x60028, 0x60031, 0x60032, 0x60033, 0x60034,
+};
+
+// The readers of numbers offer four bytes and ignore the type; a shorter
+// value only overlays the low bytes of what *value held.
+int QueryNumber(HKEY key, const char* name, uint32_t* value) {
+  DWORD number = *value;
+  DWORD size = sizeof number;
+  if (RegQueryValueExA(key, name, nullptr, nullptr, reinterpret_cast<BYTE*>(&number), &size) !=
+      ERROR_SUCCESS)
+    return 0;
+  *value = number;
+  return 1;
+}
+
+// Reads one value as two 16-bit halves, each zero-extended.
+int QueryHalves(HKEY key, const char* name, int32_t* low, int32_t* high) {
+  uint32_t number = 0;
+  if (!QueryNumber(key, name, &number)) return 0;
+  *low = static_cast<int32_t>(number & 0xFFFF);
+  *high = static_cast<int32_t>(number >> 16);
+  return 1;
+}
+
+void SetNumber(HKEY key, const char* name, uint32_t value) {
+  DWORD number = value;
+  RegSetValueExA(key, name, 0, REG_DWORD, reinterpret_cast<const BYTE*>(&number), sizeof number);
+}
+
+uint32_t PackHalves(int32_t low, int32_t high) {
+  return (static_cast<uint32_t>(high) << 16) | (static_cast<uint32_t>(low) & 0xFFFF);
+}
+
+// The scalar values of the product key: default, read, repair.
+uint32_t ReadScalar(const char* name, uint32_t fallback, void (*write)(uint32_t)) {
+  uint32_t value = fallback;
+  HKEY key;
+  int found = 0;
+  if (OpenSettingsKey(nullptr, KEY_READ, &key)) {
+    found = QueryNumber(key, name, &value);
+    RegCloseKey(key);
+  }
+  if (found) return value;
+  write(fallback);
+  return fallback;
+}
+
+void WriteScalar(const char* subKey, const char* name, uint32_t value) {
+  HKEY key;
+  if (!CreateSettingsKey(subKey, &key)) return;
+  SetNumber(key, name, value);
+  RegCloseKey(key);
+}
+
+void GetWorkArea(RECT* area) {
+  if (!SystemParametersInfoA(SPI_GETWORKAREA, 0, area, 0)) {
+    area->left = 0;
+    area->top = 0;
+    area->right = GetSystemMetrics(SM_CXFULLSCREEN);
+    area->bottom = GetSystemMetrics(SM_CYFULLSCREEN);
+  }
+}
+
+void SetClipPrintDefaults(ClipPrintSettings* settings) {
+  MemFill(settings, 0, sizeof *settings);
+  MemCopy(settings->faceName, kDefaultFaceName, sizeof kDefaultFaceName);
+  settings->fontSize = 10;
+  settings->hotKey = kDefaultClipPrintHotKey;
+  settings->formatCount = 1;
+}
+
+}  // namespace
+
+const char* AreaName(Area area) {
+  if (area == RemoveFromList) return "* Remove From List";
+  if (area >= None && area <= Custom) return kAreaNames[area];
+  return "";
+}
+
+void UnpackSizeFormat(uint32_t packed, ClipPrintSettings* settings) {
+  settings->formatBit0 = packed & 1;
+  settings->formatBit1 = (packed >> 1) & 1;
+  settings->formatBit2 = (packed >> 2) & 1;
+  settings->formatCount = static_cast<uint8_t>((packed >> 4) & 0xF);
+  if (settings->formatCount == 0) settings->formatCount = 1;
+  settings->fontSize = static_cast<int32_t>((packed >> 8) & 0xFF);
+  settings->marginBottom = static_cast<int32_t>((packed >> 16) & 0xF);
+  settings->marginRight = static_cast<int32_t>((packed >> 20) & 0xF);
+  settings->marginTop = static_cast<int32_t>((packed >> 24) & 0xF);
+  settings->marginLeft = static_cast<int32_t>(packed >> 28);
+}
+
+uint32_t PackSizeFormat(const ClipPrintSettings* settings) {
+  uint32_t packed = 0;
+  if (settings->formatBit0) packed |= 1;
+  if (settings->formatBit1) packed |= 2;
+  if (settings->formatBit2) packed |= 4;
+  packed |= static_cast<uint32_t>(settings->formatCount) << 4;
+  packed |= static_cast<uint32_t>(settings->fontSize) << 8;
+  packed |= static_cast<uint32_t>(settings->marginBottom) << 16;
+  packed |= static_cast<uint32_t>(settings->marginRight) << 20;
+  packed |= static_cast<uint32_t>(settings->marginTop) << 24;
+  packed |= static_cast<uint32_t>(settings->marginLeft) << 28;
+  return packed;
+}
+
+int SettingsKeyPath(const char* subKey, char* path) {
+  int length = subKey ? snprintf(path, kKeyPathSize, "%s\\%s", SetupState.settingsKeyPath, subKey)
+                      : snprintf(path, kKeyPathSize, "%s", SetupState.settingsKeyPath);
+  return length >= 0 && static_cast<unsigned>(length) < kKeyPathSize;
+}
+
+int OpenSettingsKey(const char* subKey, REGSAM access, HKEY* key) {
+  char path[kKeyPathSize];
+  if (!SettingsKeyPath(subKey, path)) return 0;
+  return RegOpenKeyExA(HKEY_CURRENT_USER, path, 0, access, key) == ERROR_SUCCESS;
+}
+
+int CreateSettingsKey(const char* subKey, HKEY* key) {
+  char path[kKeyPathSize];
+  if (!SettingsKeyPath(subKey, path)) return 0;
+  return RegCreateKeyExA(HKEY_CURRENT_USER, path, 0, nullptr, REG_OPTION_NON_VOLATILE, KEY_WRITE,
+                         nullptr, key, nullptr) == ERROR_SUCCESS;
+}
+
+int QueryTextValue(HKEY key, const char* name, char* text, DWORD size, DWORD* type) {
+  DWORD length = size;
+  if (RegQueryValueExA(key, name, nullptr, type, reinterpret_cast<BYTE*>(text), &length) !=
+      ERROR_SUCCESS)
+    return 0;
+  if (length > size) return 0;
+  if (memchr(text, '\0', length)) return 1;
+  if (length == size) return 0;  // fills the buffer with no room for a NUL
+  text[length] = '\0';
+  return 1;
+}
+
+uint32_t ReadUpgradeVer() {
+  uint32_t version = 0;
+  HKEY key;
+  if (!OpenSettingsKey(nullptr, KEY_READ, &key)) return 0;
+  if (!QueryNumber(key, "UpgradeVer", &version)) version = 0;
+  RegCloseKey(key);
+  return version;
+}
+
+void WriteUpgradeVer(uint32_t version) { WriteScalar(nullptr, "UpgradeVer", version); }
+
+uint32_t ReadAutoPos() { return ReadScalar("AutoPos", kDefaultAutoPos, WriteAutoPos); }
+void WriteAutoPos(uint32_t value) { WriteScalar(nullptr, "AutoPos", value); }
+
+uint32_t ReadColors() { return ReadScalar("Colors", kDefaultColors, WriteColors); }
+void WriteColors(uint32_t value) { WriteScalar(nullptr, "Colors", value); }
+
+uint32_t ReadAlwaysMove() { return ReadScalar("AlwaysMove", kDefaultAlwaysMove, WriteAlwaysMove); }
+void WriteAlwaysMove(uint32_t value) { WriteScalar(nullptr, "AlwaysMove", value); }
+
+uint32_t ReadHotKey(Area area) {
+  if (area == None) return 0;
+  uint32_t fallback = (area >= WholeArea && area <= LowerRight) ? kDefaultHotKeys[area - 1] : 0;
+  uint32_t hotKey = fallback;
+  HKEY key;
+  int found = 0;
+  if (OpenSettingsKey("HotKeys", KEY_READ, &key)) {
+    found = QueryNumber(key, AreaName(area), &hotKey);
+    RegCloseKey(key);
+  }
+  if (found) return hotKey;
+  WriteHotKey(area, fallback);
+  return fallback;
+}
+
+void WriteHotKey(Area area, uint32_t hotKey) { WriteScalar("HotKeys", AreaName(area), hotKey); }
+
+void ReadCoverageArea(CoverageAreaSettings* settings) {
+  RECT area;
+  GetWorkArea(&area);
+  CoverageAreaSettings record;
+  MemFill(&record, 0, sizeof record);
+  record.leftMargin = GetSystemMetrics(SM_CXICONSPACING);
+  record.snapToIconGrid = 1;
+  record.snapsHigh = 0;
+  record.splitX = (area.right - area.left) / 2 + record.leftMargin;
+  record.splitY = (area.bottom - area.top) / 2 + record.topMargin;
+
+  int complete = 0;
+  HKEY key;
+  if (OpenSettingsKey("CoverageArea", KEY_READ, &key)) {
+    // Every value is tried, even after one is missing.
+    complete = QueryHalves(key, "LeftTop", &record.leftMargin, &record.topMargin);
+    complete &= QueryHalves(key, "RightBottom", &record.rightMargin, &record.bottomMargin);
+    complete &= QueryHalves(key, "VertHorz", &record.splitX, &record.splitY);
+    complete &= QueryHalves(key, "Snaps", &record.snapToIconGrid, &record.snapsHigh);
+    RegCloseKey(key);
+  }
+  if (!complete) WriteCoverageArea(&record);
+  *settings = record;
+}
+
+void WriteCoverageArea(const CoverageAreaSettings* settings) {
+  HKEY key;
+  if (!CreateSettingsKey("CoverageArea", &key)) return;
+  SetNumber(key, "LeftTop", PackHalves(settings->leftMargin, settings->topMargin));
+  SetNumber(key, "RightBottom", PackHalves(settings->rightMargin, settings->bottomMargin));
+  SetNumber(key, "VertHorz", PackHalves(settings->splitX, settings->splitY));
+  SetNumber(key, "Snaps", PackHalves(settings->snapToIconGrid, settings->snapsHigh));
+  RegCloseKey(key);
+}
+
+void ReadClipPrint(ClipPrintSettings* settings) {
+  ClipPrintSettings record;
+  SetClipPrintDefaults(&record);
+  int complete = 0;
+  HKEY key;
+  if (OpenSettingsKey("ClipPrint", KEY_READ, &key)) {
+    complete = QueryNumber(key, "HotKey", &record.hotKey);
+    uint32_t packed = 0;
+    if (QueryNumber(key, "SizeFormat", &packed))
+      UnpackSizeFormat(packed, &record);
+    else
+      complete = 0;
+    char faceName[sizeof record.faceName];
+    if (QueryTextValue(key, "FaceName", faceName, sizeof faceName, nullptr))
+      MemCopy(record.faceName, faceName, strlen(faceName) + 1);  // the default's tail stays
+    else
+      complete = 0;
+    RegCloseKey(key);
+  }
+  if (!complete) WriteClipPrint(&record);
+  MemCopy(settings, &record, sizeof record);
+}
+
+void WriteClipPrint(ClipPrintSettings* settings) {
+  HKEY key;
+  if (!CreateSettingsKey("ClipPrint", &key)) return;
+  SetNumber(key, "HotKey", settings->hotKey);
+  if (settings->marginLeft > 15) settings->marginLeft = 15;
+  if (settings->marginTop > 15) settings->marginTop = 15;
+  if (settings->marginRight > 15) settings->marginRight = 15;
+  if (settings->marginBottom > 15) settings->marginBottom = 15;
+  if (settings->formatCount > 15) settings->formatCount = 15;
+  if (settings->fontSize > 255) settings->fontSize = 255;
+  SetNumber(key, "SizeFormat", PackSizeFormat(settings));
+  // The record's name is terminated within its 32 bytes by every reader;
+  // a caller's unterminated name is cut rather than read past.
+  DWORD length = static_cast<DWORD>(strnlen(settings->faceName, sizeof settings->faceName - 1));
+  char faceName[sizeof settings->faceName];
+  MemCopy(faceName, settings->faceName, length);
+  faceName[length] = '\0';
+  RegSetValueExA(key, "FaceName", 0, REG_SZ, reinterpret_cast<const BYTE*>(faceName), length + 1);
+  RegCloseKey(key);
+}
+
+void ReadScreensaver(ScreensaverSettings* settings) {
+  ScreensaverSettings record = {0, UpperLeft, LowerRight, 4, 2};
+  int complete = 0;
+  HKEY key;
+  if (OpenSettingsKey("Screensaver", KEY_READ, &key)) {
+    complete = QueryHalves(key, "EnableSize", &record.enabled, &record.size);
+    complete &= QueryHalves(key, "Position", &record.firstCorner, &record.secondCorner);
+    uint32_t delay = static_cast<uint32_t>(record.delay);
+    complete &= QueryNumber(key, "Delay", &delay);
+    record.delay = static_cast<int32_t>(delay);
+    RegCloseKey(key);
+  }
+  if (!complete) WriteScreensaver(&record);
+  *settings = record;
+}
+
+void WriteScreensaver(const ScreensaverSettings* settings) {
+  HKEY key;
+  if (!CreateSettingsKey("Screensaver", &key)) return;
+  SetNumber(key, "EnableSize", PackHalves(settings->enabled, settings->size));
+  SetNumber(key, "Position", PackHalves(settings->firstCorner, settings->secondCorner));
+  SetNumber(key, "Delay", static_cast<uint32_t>(settings->delay));
+  RegCloseKey(key);
+}

@@ -1,0 +1,62 @@
+// settings-tool: runs the settings routines of the setup program on the
+// registry of the prefix or machine it runs in, for developers and support.
+//   settings-tool migrate FOLDER      MigrateSettings; prints 1 or 0
+//   settings-tool write-file PATH     WriteSettingsFile; prints 1 or 0
+//   settings-tool remove-key          RemoveProductKey
+#include <stdio.h>
+#include <string.h>
+
+#include "settings/settings_file.h"
+#include "settings/settings_migration.h"
+
+namespace {
+
+int RunMigrate(char** args) {
+  printf("%d\n", MigrateSettings(args[0]));
+  return 0;
+}
+
+int RunWriteFile(char** args) {
+  printf("%d\n", WriteSettingsFile(args[0]));
+  return 0;
+}
+
+int RunRemoveKey(char**) {
+  RemoveProductKey();
+  return 0;
+}
+
+struct Command {
+  const char* name;
+  const char* arguments;  // for the usage text
+  int argumentCount;
+  int (*run)(char** args);
+};
+
+// One line per command; new commands go here.
+const Command kCommands[] = {
+    {"migrate", "FOLDER", 1, RunMigrate},
+    {"write-file", "PATH", 1, RunWriteFile},
+    {"remove-key", "", 0, RunRemoveKey},
+};
+
+int Usage() {
+  fprintf(stderr, "usage: settings-tool COMMAND [ARGUMENT]\n");
+  for (const Command& command : kCommands)
+    fprintf(stderr, "  settings-tool %s %s\n", command.name, command.arguments);
+  return 2;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  if (argc < 2) return Usage();
+  for (const Command& command : kCommands) {
+    if (strcmp(argv[1], command.name) != 0) continue;
+    if (argc - 2 != command.argumentCount) return Usage();
+    int status = command.run(argv + 2);
+    fflush(stdout);
+    return status;
+  }
+  return Usage();
+}

@@ -1,0 +1,297 @@
+#include <string.h>
+
+#include "settings/app_list.h"
+#include "settings/settings_store.h"
+#include "settings/tests/settings_fixture.h"
+
+namespace {
+
+const char kFolder[] = "C:\\Program Files\\Morvantile";
+const std::string kOlderCoverage = Join(kOlderKey, "CoverageArea");
+const std::string kCurrentCoverage = Join(kCurrentKey, "CoverageArea");
+
+using Migration = SettingsTest;
+
+std::string Text(const char* text) { return std::string(text, strlen(text) + 1); }
+
+std::string UninstallText(const char* name) {
+  return GetText(kUninstallKeyPath, name, HKEY_LOCAL_MACHINE);
+}
+
+TEST_F(Migration, WithoutUpgradeVerAnywhereChangesNothing) {
+  SetDword(kOlderKey, "Colors", 3);
+  EXPECT_EQ(MigrateSettings(kFolder), 0);
+  EXPECT_STREQ(SetupState.settingsKeyPath, kCurrentKey);
+  EXPECT_FALSE(KeyExists(kCurrentKey));
+  EXPECT_FALSE(HasValue(kOlderKey, "LastPath"));
+  EXPECT_EQ(CountValues(kOlderKey), 1u);
+  EXPECT_EQ(CountSubKeys(kOlderKey), 0u);
+  EXPECT_FALSE(TestKeyExists(HKEY_LOCAL_MACHINE, kUninstallKeyPath));
+}
+
+TEST_F(Migration, CurrentSchemaIsLeftAlone) {
+  SetDword(kCurrentKey, "UpgradeVer", 206);
+  EXPECT_EQ(MigrateSettings(kFolder), 1);
+  EXPECT_EQ(CountValues(kCurrentKey), 1u);
+  EXPECT_EQ(CountSubKeys(kCurrentKey), 0u);
+  EXPECT_FALSE(KeyExists(kOlderCompanyKey));
+  EXPECT_FALSE(TestKeyExists(HKEY_LOCAL_MACHINE, kUninstallKeyPath));
+  SetDword(kCurrentKey, "UpgradeVer", 0xFFFFFFFF);  // compared unsigned
+  EXPECT_EQ(MigrateSettings(kFolder), 1);
+  EXPECT_FALSE(KeyExists(kOlderCompanyKey));
+}
+
+TEST_F(Migration, From204OnlyRecordsTheFolderAndTheVersion) {
+  SetDword(kCurrentKey, "UpgradeVer", 204);
+  SetDword(kCurrentKey, "Colors", 5);
+  EXPECT_EQ(MigrateSettings(kFolder), 1);
+  EXPECT_STREQ(SetupState.settingsKeyPath, kCurrentKey);
+  EXPECT_EQ(GetDword(kCurrentKey, "UpgradeVer"), 206u);
+  EXPECT_EQ(GetDword(kCurrentKey, "Colors"), 5u);
+  EXPECT_EQ(CountValues(kCurrentKey), 2u);
+  EXPECT_EQ(CountSubKeys(kCurrentKey), 0u);
+  // "LastPath" lands in the older key, which is created for it and kept.
+  EXPECT_EQ(GetText(kOlderKey, "LastPath"), Text(kFolder));
+  EXPECT_EQ(CountValues(kOlderKey), 1u);
+  EXPECT_EQ(UninstallText("DisplayName"), Text("Morvantile"));
+}
+
+TEST_F(Migration, From150ConvertsThePackedCoverageAreaAndMovesTheTree) {
+  SetDword(kOlderKey, "UpgradeVer", 150);
+  SetDword(kOlderKey, "CoverageArea", 0x01020304);
+  SetDword(kOlderKey, "Colors", 7);
+  EXPECT_EQ(MigrateSettings(kFolder), 1);
+  EXPECT_STREQ(SetupState.settingsKeyPath, kCurrentKey);
+
+  // 1024 x 768 screen, 75 x 75 icons: 14 columns, 11 rows; margins 75, 150,
+  // 199, 243; splits 450 and 337.
+  EXPECT_EQ(GetDword(kCurrentCoverage, "LeftTop"), 0x96004Bu);
+  EXPECT_EQ(GetDword(kCurrentCoverage, "RightBottom"), 0xF300C7u);
+  EXPECT_EQ(GetDword(kCurrentCoverage, "VertHorz"), 0x15101C2u);
+  EXPECT_EQ(GetDword(kCurrentCoverage, "Snaps"), 1u);
+  EXPECT_FALSE(HasValue(kCurrentKey, "CoverageArea"));
+  EXPECT_EQ(GetDword(kCurrentKey, "UpgradeVer"), 206u);
+  EXPECT_EQ(GetDword(kCurrentKey, "Colors"), 7u);
+  EXPECT_EQ(GetDword(kCurrentKey, "AutoPos"), 26u);
+  EXPECT_EQ(GetText(kCurrentKey, "LastPath"), Text(kFolder));
+  EXPECT_EQ(GetDword(Join(kCurrentKey, "ClipPrint"), "SizeFormat"), 0xA10u);
+  EXPECT_FALSE(KeyExists(kOlderKey));
+  EXPECT_FALSE(KeyExists(kOlderCompanyKey));  // no other sub-key was left
+}
+
+TEST_F(Migration, APackedCoverageOfZeroRaisesNegativeMarginsToZero) {
+  SetDword(kOlderKey, "UpgradeVer", 150);
+  SetDword(kOlderKey, "CoverageArea", 0);
+  SetDword(std::string(kOlderCompanyKey) + "\\Other", "Keep", 1);
+  EXPECT_EQ(MigrateSettings(kFolder), 1);
+  EXPECT_EQ(GetDword(kCurrentCoverage, "LeftTop"), 0u);
+  EXPECT_EQ(GetDword(kCurrentCoverage, "RightBottom"), 0u);
+  EXPECT_EQ(GetDword(kCurrentCoverage, "VertHorz"), 384u << 16 | 512u);
+  EXPECT_FALSE(KeyExists(kOlderKey));
+  EXPECT_TRUE(KeyExists(kOlderCompanyKey));  // still holds another sub-key
+}
+
+TEST_F(Migration, ConvertsTheOldSizeFormat) {
+  SetDword(kOlderKey, "UpgradeVer", 185);
+  const std::string oldClipPrint = Join(kOlderKey, "ClipPrint");
+  SetDword(oldClipPrint, "SizeFormat", 0x2301000C);
+  SetDword(oldClipPrint, "HotKey", 0x20041);
+  SetText(oldClipPrint, "FaceName", "Arial");
+  EXPECT_EQ(MigrateSettings(kFolder), 1);
+  const std::string clipPrint = Join(kCurrentKey, "ClipPrint");
+  EXPECT_EQ(GetDword(clipPrint, "SizeFormat"), 0x33330C25u);
+  EXPECT_EQ(GetDword(clipPrint, "HotKey"), 0x20041u);
+  EXPECT_EQ(GetText(clipPrint, "FaceName"), Text("Arial"));
+}
+
+TEST_F(Migration, AnOldFontSizeOver255IsClamped) {
+  SetDword(kOlderKey, "UpgradeVer", 100);
+  SetDword(Join(kOlderKey, "ClipPrint"), "SizeFormat", 300);
+  EXPECT_EQ(MigrateSettings(kFolder), 1);
+  // Size 255, count 0 raised to 1, no flags, margins 0.
+  EXPECT_EQ(GetDword(Join(kCurrentKey, "ClipPrint"), "SizeFormat"), 0xFF10u);
+}
+
+TEST_F(Migration, RekeysAutoAppsByShortPathKeepingTheFirstEnumerated) {
+  TempFiles files;
+  std::string longPath = files.Create("Long Application Name.exe");
+  std::string shortPath = ShortPathOf(longPath);
+  std::string gone = files.Missing("Gone Application.exe");
+  const std::string oldApps = Join(kOlderKey, "AutoApps");
+  SetDword(kOlderKey, "UpgradeVer", 170);
+  SetDword(oldApps, longPath.c_str(), LeftSide);
+  SetDword(oldApps, shortPath.c_str(), RightSide);
+  SetDword(oldApps, gone.c_str(), TopHalf);
+
+  // Which of the two names comes first is the registry's business.
+  strcpy(SetupState.settingsKeyPath, kOlderKey);
+  Area firstArea = None;
+  for (DWORD k = 0; ReadAppEntryAt(k); ++k) {
+    if (currentAppEntry.area != TopHalf) {
+      firstArea = currentAppEntry.area;
+      break;
+    }
+  }
+  ResetSetupState();
+  ASSERT_NE(firstArea, None);
+
+  EXPECT_EQ(MigrateSettings(kFolder), 1);
+  const std::string apps = Join(kCurrentKey, "AutoApps");
+  EXPECT_EQ(CountValues(apps), 1u);
+  EXPECT_EQ(GetDword(apps, shortPath.c_str()), static_cast<DWORD>(firstArea));
+  EXPECT_EQ(AppListAt(0), nullptr);  // the list is left empty
+}
+
+TEST_F(Migration, From190OnlyUpdatesClipPrintAndAutoPos) {
+  TempFiles files;
+  std::string longPath = files.Create("Long Application Name.exe");
+  SetDword(kOlderKey, "UpgradeVer", 190);
+  SetDword(kOlderKey, "AutoPosDisplay", 1);
+  SetDword(kOlderKey, "CoverageArea", 0x01020304);
+  SetDword(Join(kOlderKey, "AutoApps"), longPath.c_str(), LeftSide);
+  const std::string oldClipPrint = Join(kOlderKey, "ClipPrint");
+  SetDword(oldClipPrint, "SizeFormat", 0x2301000C);  // already the new layout here
+  SetDword(oldClipPrint, "HotKey", 0x60050);
+  SetText(oldClipPrint, "FaceName", "Arial");
+
+  EXPECT_EQ(MigrateSettings(kFolder), 1);
+  EXPECT_FALSE(HasValue(kCurrentKey, "AutoPosDisplay"));
+  EXPECT_EQ(GetDword(kCurrentKey, "AutoPos"), 26u);
+  EXPECT_EQ(GetDword(kCurrentKey, "CoverageArea"), 0x01020304u);  // not converted
+  EXPECT_FALSE(KeyExists(kCurrentCoverage));
+  EXPECT_EQ(GetDword(Join(kCurrentKey, "AutoApps"), longPath.c_str()),
+            static_cast<DWORD>(LeftSide));  // not re-keyed
+  // New layout 0x2301000C: margins 2,3,0,1, size 0, count 0 -> 1, no flags;
+  // bit 2 follows bit 0 (clear).
+  EXPECT_EQ(GetDword(Join(kCurrentKey, "ClipPrint"), "SizeFormat"), 0x23010010u);
+  EXPECT_EQ(GetDword(kCurrentKey, "UpgradeVer"), 206u);
+  EXPECT_FALSE(KeyExists(kOlderCompanyKey));
+}
+
+TEST_F(Migration, Bit2FollowsBit0Before192) {
+  SetDword(kOlderKey, "UpgradeVer", 191);
+  const std::string oldClipPrint = Join(kOlderKey, "ClipPrint");
+  SetDword(oldClipPrint, "SizeFormat", 0xA11);
+  EXPECT_EQ(MigrateSettings(kFolder), 1);
+  EXPECT_EQ(GetDword(Join(kCurrentKey, "ClipPrint"), "SizeFormat"), 0xA15u);
+}
+
+TEST_F(Migration, RecordsAQuotedFolderWithoutTheQuoteAndQuotesTheCommand) {
+  SetDword(kCurrentKey, "UpgradeVer", 205);
+  EXPECT_EQ(MigrateSettings("\"C:\\Program Files\\Morvantile"), 1);
+  EXPECT_EQ(GetText(kOlderKey, "LastPath"), Text(kFolder));
+  EXPECT_EQ(UninstallText("UninstallString"),
+            Text("\"C:\\Program Files\\Morvantile\\Morvantile.exe\" /uninstall"));
+  EXPECT_EQ(UninstallText("DisplayName"), Text("Morvantile"));
+}
+
+// A volatile key takes no lasting sub-keys: copying a lasting tree into it fails.
+void CreateVolatileKey(const std::string& path) {
+  HKEY key;
+  ASSERT_EQ(RegCreateKeyExA(HKEY_CURRENT_USER, path.c_str(), 0, nullptr, REG_OPTION_VOLATILE,
+                            KEY_WRITE, nullptr, &key, nullptr),
+            ERROR_SUCCESS);
+  RegCloseKey(key);
+}
+
+TEST_F(Migration, KeepsTheOlderKeyWhenItsTreeCouldNotBeCopied) {
+  SetDword(kOlderKey, "UpgradeVer", 195);
+  SetDword(kOlderKey, "Colors", 4);
+  CreateVolatileKey(kCurrentCompanyKey);
+  EXPECT_EQ(MigrateSettings(kFolder), 1);
+  EXPECT_STREQ(SetupState.settingsKeyPath, kCurrentKey);
+  EXPECT_FALSE(KeyExists(kCurrentKey));
+  EXPECT_EQ(GetDword(kOlderKey, "UpgradeVer"), 195u);
+  EXPECT_EQ(GetDword(kOlderKey, "Colors"), 4u);
+}
+
+TEST_F(Migration, KeepsTheOlderKeyWhenPartOfItsTreeCouldNotBeCopied) {
+  SetDword(kOlderKey, "UpgradeVer", 195);
+  SetDword(Join(kOlderKey, "HotKeys\\Nested"), "Kept", 9);
+  SetDword(kCurrentKey, "Other", 1);
+  CreateVolatileKey(Join(kCurrentKey, "HotKeys"));
+  EXPECT_EQ(MigrateSettings(kFolder), 1);
+  EXPECT_EQ(GetDword(Join(kOlderKey, "HotKeys\\Nested"), "Kept"), 9u);
+  EXPECT_EQ(GetDword(kCurrentKey, "UpgradeVer"), 206u);
+  EXPECT_NE(CopyRegistryTree(HKEY_CURRENT_USER, kCurrentKey, HKEY_CURRENT_USER, kOlderKey),
+            ERROR_SUCCESS);
+}
+
+TEST_F(Migration, CopyRegistryTreeCopiesLongNamesAndLargeDataWhole) {
+  const std::string source = Join(kOlderKey, "Source");
+  const std::string destination = Join(kCurrentKey, "Copy");
+  std::string longName(3000, 'n');
+  std::vector<BYTE> large(10000);
+  for (size_t i = 0; i < large.size(); ++i) large[i] = static_cast<BYTE>(i * 7);
+  SetValue(source, longName.c_str(), REG_BINARY, large.data(), static_cast<DWORD>(large.size()));
+  SetText(source, "Text", std::string(5000, 't'));
+  SetDword(source + "\\Sub\\Deeper", "Number", 42);
+  SetDword(destination, "Existing", 1);
+
+  EXPECT_EQ(CopyRegistryTree(HKEY_CURRENT_USER, destination.c_str(), HKEY_CURRENT_USER,
+                             source.c_str()),
+            ERROR_SUCCESS);
+  DWORD type = 0;
+  EXPECT_EQ(GetValue(destination, longName.c_str(), &type), large);
+  EXPECT_EQ(type, static_cast<DWORD>(REG_BINARY));
+  EXPECT_EQ(GetText(destination, "Text"), Text(std::string(5000, 't').c_str()));
+  EXPECT_EQ(GetDword(destination + "\\Sub\\Deeper", "Number"), 42u);
+  EXPECT_EQ(GetDword(destination, "Existing"), 1u);
+
+  EXPECT_EQ(CopyRegistryTree(HKEY_CURRENT_USER, destination.c_str(), HKEY_CURRENT_USER,
+                             "Software\\Vorn\\Missing"),
+            ERROR_FILE_NOT_FOUND);
+}
+
+TEST_F(Migration, DeleteRegistryTreeRemovesNestedKeys) {
+  SetDword(Join(kOlderKey, "A\\B\\C"), "x", 1);
+  SetDword(Join(kOlderKey, "A\\D"), "x", 1);
+  SetDword(Join(kOlderKey, "E"), "x", 1);
+  DeleteRegistryTree(HKEY_CURRENT_USER, kOlderKey);
+  EXPECT_FALSE(KeyExists(kOlderKey));
+  EXPECT_TRUE(KeyExists(kOlderCompanyKey));
+  DeleteRegistryTree(HKEY_CURRENT_USER, "Software\\Vorn\\Missing");  // nothing to do
+}
+
+DWORD WINAPI DeleteOlderKey(void*) {
+  DeleteRegistryTree(HKEY_CURRENT_USER, kOlderKey);
+  return 0;
+}
+
+TEST_F(Migration, DeleteRegistryTreeEndsAtASubKeyItCannotDelete) {
+  // A name outside the ANSI code page enumerates as "?", which names no key:
+  // that sub-key can never be deleted through the ANSI calls.
+  HKEY key;
+  ASSERT_EQ(RegCreateKeyExW(HKEY_CURRENT_USER, L"Software\\Vorn\\Brastock\\\x4E2D\\Inner", 0,
+                            nullptr, 0, KEY_WRITE, nullptr, &key, nullptr),
+            ERROR_SUCCESS);
+  RegCloseKey(key);
+  SetDword(Join(kOlderKey, "Plain"), "x", 1);
+
+  HANDLE worker = CreateThread(nullptr, 0, DeleteOlderKey, nullptr, 0, nullptr);
+  ASSERT_NE(worker, nullptr);
+  DWORD waited = WaitForSingleObject(worker, 20000);
+  if (waited != WAIT_OBJECT_0) TerminateThread(worker, 1);
+  CloseHandle(worker);
+  ASSERT_EQ(waited, static_cast<DWORD>(WAIT_OBJECT_0)) << "DeleteRegistryTree did not end";
+  EXPECT_TRUE(KeyExists(kOlderKey));  // still holds the sub-key
+  RegDeleteTreeW(HKEY_CURRENT_USER, L"Software\\Vorn");
+  RegDeleteKeyW(HKEY_CURRENT_USER, L"Software\\Vorn");
+}
+
+TEST_F(Migration, RemoveProductKeyKeepsACompanyKeyThatHoldsMore) {
+  SetDword(Join(kCurrentKey, "HotKeys"), "Whole Area", 1);
+  SetDword(Join(kCurrentCompanyKey, "Other"), "x", 1);
+  RemoveProductKey();
+  EXPECT_FALSE(KeyExists(kCurrentKey));
+  EXPECT_TRUE(KeyExists(kCurrentCompanyKey));
+
+  DeleteTestKey(HKEY_CURRENT_USER, Join(kCurrentCompanyKey, "Other").c_str());
+  SetDword(kCurrentKey, "UpgradeVer", 206);
+  SetDword(kCurrentCompanyKey, "Value", 1);  // values do not keep it
+  RemoveProductKey();
+  EXPECT_FALSE(KeyExists(kCurrentCompanyKey));
+  EXPECT_TRUE(KeyExists("Software"));
+}
+
+}  // namespace
