@@ -98,7 +98,7 @@ void ConvertOldClipPrint() {
   snprintf(path, sizeof path, "%s\\ClipPrint", kOlderProductKeyPath);
   HKEY key;
   if (RegOpenKeyExA(HKEY_CURRENT_USER, path, 0, KEY_READ, &key) == ERROR_SUCCESS) {
-    DWORD number = record.hotKey;
+    DWORD number = 0;  // a value shorter than four bytes is zero-extended
     DWORD size = sizeof number;
     if (RegQueryValueExA(key, "HotKey", nullptr, nullptr, reinterpret_cast<BYTE*>(&number),
                          &size) == ERROR_SUCCESS)
@@ -116,7 +116,7 @@ void ConvertOldClipPrint() {
       if (record.formatCount == 0) record.formatCount = 1;
     }
     char faceName[sizeof record.faceName];
-    if (QueryTextValue(key, "FaceName", faceName, sizeof faceName, nullptr))
+    if (QueryFaceName(key, faceName))
       MemCopy(record.faceName, faceName, strlen(faceName) + 1);
     RegCloseKey(key);
   }

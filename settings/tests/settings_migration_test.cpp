@@ -104,6 +104,17 @@ TEST_F(Migration, ConvertsTheOldSizeFormat) {
   EXPECT_EQ(GetText(clipPrint, "FaceName"), Text("Arial"));
 }
 
+TEST_F(Migration, OldClipPrintTakesShortNumbersZeroExtendedAndOnlyATextFaceName) {
+  SetDword(kOlderKey, "UpgradeVer", 185);
+  const std::string oldClipPrint = Join(kOlderKey, "ClipPrint");
+  SetValue(oldClipPrint, "HotKey", REG_BINARY, "\x41\x00", 2);
+  SetValue(oldClipPrint, "FaceName", REG_BINARY, "Arial", 6);
+  EXPECT_EQ(MigrateSettings(kFolder), 1);
+  const std::string clipPrint = Join(kCurrentKey, "ClipPrint");
+  EXPECT_EQ(GetDword(clipPrint, "HotKey"), 0x41u);
+  EXPECT_EQ(GetText(clipPrint, "FaceName"), Text("Times New Roman"));
+}
+
 TEST_F(Migration, AnOldFontSizeOver255IsClamped) {
   SetDword(kOlderKey, "UpgradeVer", 100);
   SetDword(Join(kOlderKey, "ClipPrint"), "SizeFormat", 300);

@@ -11,6 +11,7 @@ const std::string kHotKeys = Join(kCurrentKey, "HotKeys");
 const std::string kScreensaver = Join(kCurrentKey, "Screensaver");
 
 using SettingsStore = SettingsTest;
+using SettingsStoreShortValues = SettingsTest;
 
 std::string FaceNameBytes(const ClipPrintSettings& settings) {
   return std::string(settings.faceName, sizeof settings.faceName);
@@ -244,6 +245,42 @@ TEST_F(SettingsStore, SizeFormatPackingDoesNotMaskTheFields) {
   EXPECT_EQ(PackSizeFormat(&settings), 0xA11u);
   settings.fontSize = -1;  // not clamped and not masked: spills upwards
   EXPECT_EQ(PackSizeFormat(&settings), 0xFFFFFF11u);
+}
+
+}  // namespace
+
+namespace {
+
+// Numbers ignore the stored type but not the size: a value shorter than four
+// bytes is its number zero-extended, whatever default the reader started from;
+// a longer one (a REG_QWORD) does not fit and is repaired.
+TEST_F(SettingsStoreShortValues, ShortNumbersAreZeroExtendedAndLongOnesRepaired) {
+  SetValue(kCurrentKey, "AlwaysMove", REG_BINARY, "\x05", 1);
+  EXPECT_EQ(ReadAlwaysMove(), 5u);
+  SetValue(kHotKeys, "Upper-Right", REG_BINARY, "\x41\x00", 2);
+  EXPECT_EQ(ReadHotKey(UpperRight), 0x41u);
+  SetValue(kClipPrint, "HotKey", REG_BINARY, "\x51\x00\x07", 3);
+  SetDword(kClipPrint, "SizeFormat", 0xA10);
+  SetText(kClipPrint, "FaceName", "Arial");
+  ClipPrintSettings clip;
+  ReadClipPrint(&clip);
+  EXPECT_EQ(clip.hotKey, 0x70051u);
+
+  SetValue(kCurrentKey, "Colors", REG_QWORD, "\x03\0\0\0\0\0\0\0", 8);
+  EXPECT_EQ(ReadColors(), 0u);
+  EXPECT_EQ(GetDword(kCurrentKey, "Colors"), 0u);
+}
+
+// Only numbers are read whatever their type: a face name stored as anything
+// but REG_SZ is unreadable, so the group is repaired with the default name.
+TEST_F(SettingsStoreShortValues, AFaceNameOfAnotherTypeIsRepaired) {
+  SetDword(kClipPrint, "HotKey", 0x60050);
+  SetDword(kClipPrint, "SizeFormat", 0xA10);
+  SetValue(kClipPrint, "FaceName", REG_BINARY, "Arial", 6);
+  ClipPrintSettings clip;
+  ReadClipPrint(&clip);
+  EXPECT_STREQ(clip.faceName, "Times New Roman");
+  EXPECT_EQ(GetText(kClipPrint, "FaceName"), std::string("Times New Roman", 16));
 }
 
 }  // namespace
