@@ -76,6 +76,20 @@ TEST_F(SettingsStore, WriteClipPrintClampsTheCallersRecord) {
   EXPECT_EQ(GetDword(kClipPrint, "SizeFormat"), 0xF00FFFF0u);
 }
 
+TEST_F(SettingsStore, WriteClipPrintLeavesTheRecordAloneWhenItsKeyCannotBeMade) {
+  memset(SetupState.settingsKeyPath, 'k', 250);  // "%s\\ClipPrint" does not fit
+  SetupState.settingsKeyPath[250] = '\0';
+  ClipPrintSettings settings;
+  memset(&settings, 0, sizeof settings);
+  settings.fontSize = 300;
+  settings.marginTop = 20;
+  settings.formatCount = 200;
+  WriteClipPrint(&settings);
+  EXPECT_EQ(settings.fontSize, 300);
+  EXPECT_EQ(settings.marginTop, 20);
+  EXPECT_EQ(settings.formatCount, 200);
+}
+
 TEST_F(SettingsStore, ALongFaceNameIsReplacedByTheDefault) {
   SetDword(kClipPrint, "HotKey", 0x60050);
   SetDword(kClipPrint, "SizeFormat", 0xA10);
