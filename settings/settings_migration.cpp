@@ -72,9 +72,11 @@ void RekeyAutoApps() {
     if (!entry) break;
     AppListAdd(entry);
   }
+  // A plain delete: the values go with the key, but a key that holds a
+  // sub-key (never written by the product) stays as it is.
   char path[kKeyPathSize];
   snprintf(path, sizeof path, "%s\\AutoApps", kOlderProductKeyPath);
-  DeleteRegistryTree(HKEY_CURRENT_USER, path);
+  RegDeleteKeyA(HKEY_CURRENT_USER, path);
   for (uint32_t index = 0;; ++index) {
     AppEntry* node = AppListAt(index);
     if (!node) break;

@@ -153,6 +153,23 @@ TEST_F(Migration, RekeysAutoAppsByShortPathKeepingTheFirstEnumerated) {
   EXPECT_EQ(AppListAt(0), nullptr);  // the list is left empty
 }
 
+// The re-keying deletes the old "AutoApps" key as a plain key: one that holds
+// a sub-key stays, with its long names, beside the new short ones.
+TEST_F(Migration, RekeyingLeavesAnAutoAppsKeyThatHoldsASubKey) {
+  TempFiles files;
+  std::string longPath = files.Create("Long Application Name.exe");
+  const std::string oldApps = Join(kOlderKey, "AutoApps");
+  SetDword(kOlderKey, "UpgradeVer", 170);
+  SetDword(oldApps, longPath.c_str(), LeftSide);
+  SetDword(oldApps + "\\Nested", "Inside", 1);
+
+  EXPECT_EQ(MigrateSettings(kFolder), 1);
+  const std::string apps = Join(kCurrentKey, "AutoApps");
+  EXPECT_EQ(GetDword(apps, longPath.c_str()), static_cast<DWORD>(LeftSide));
+  EXPECT_EQ(GetDword(apps, ShortPathOf(longPath).c_str()), static_cast<DWORD>(LeftSide));
+  EXPECT_EQ(GetDword(apps + "\\Nested", "Inside"), 1u);
+}
+
 TEST_F(Migration, From190OnlyUpdatesClipPrintAndAutoPos) {
   TempFiles files;
   std::string longPath = files.Create("Long Application Name.exe");

@@ -476,7 +476,8 @@ struct Model {
       if (app.area != 10) app.rect[0] = app.rect[1] = app.rect[2] = app.rect[3] = 0;
       list.push_back(app);
     }
-    DeleteTree(std::string(kOlder) + "\\AutoApps");
+    const std::string oldApps = std::string(kOlder) + "\\AutoApps";
+    if (!HasSubKeys(oldApps)) tree.erase(oldApps);
     for (const ModelApp& node : list) {
       std::string name = ShortOf(node.path);
       if (name.empty()) continue;
@@ -847,6 +848,7 @@ struct Generator {
       uint32_t count = Below(7);
       if (count == 0) CreateKey(autoApps);
       for (uint32_t i = 0; i < count; ++i) PutApp(autoApps);
+      if (Chance(8)) Put(autoApps + "\\Nested", "Inside", REG_DWORD, "\x01\0\0\0", 4);
     }
     if (Chance(30)) Put(k + "\\Extra\\Deeper", "Number", REG_DWORD, "\x07\0\0\0", 4);
   }
