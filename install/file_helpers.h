@@ -1,0 +1,29 @@
+// Small file-system and process helpers shared by the installation sequence
+// and the detection routines. They report through their result only.
+#pragma once
+
+#include <stdio.h>   // the printf flavour FormatText follows
+#include <windows.h>
+
+// Nonzero when an entry of that name exists and is not a folder. The path
+// goes to a find-first search, so wildcards in it match.
+int FileExists(const char* path);
+
+// Creates the folder and its missing parents; nonzero when the folder was
+// created. An existing folder, and a path of MAX_PATH characters or more,
+// give 0.
+int CreateFolderTree(const char* folder);
+
+// EnumWindows callback: sends WM_DESTROY to the first top-level window titled
+// "Morvantile" (any letter case), notes that the product was running, and
+// stops the enumeration there.
+BOOL CALLBACK CloseRunningProduct(HWND window, LPARAM unused);
+
+// Loads a DLL by its full path in the system folder, so that a planted copy
+// beside the program or in the current folder is never taken.
+HMODULE LoadLibraryFromSystemFolder(const char* name);
+
+// Formats into `out` of `size` bytes. Returns 1 when the whole result
+// fitted; otherwise 0, with `out` empty: a path is never used cut short.
+int FormatText(char* out, int size, const char* format, ...)
+    __attribute__((format(__MINGW_PRINTF_FORMAT, 3, 4)));

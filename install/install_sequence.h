@@ -1,0 +1,8 @@
+// The Progress page: entering it runs the ten installation steps, one
+// posted WMU_RUNSTEP message per step, so that the wizard repaints between
+// them. The wizard cannot be closed until the first run has ended.
+#pragma once
+
+#include <windows.h>
+
+INT_PTR CALLBACK ProgressPageProc(HWND page, UINT message, WPARAM wParam, LPARAM lParam);

@@ -1,0 +1,96 @@
+#include "install/registration.h"
+
+#include <windows.h>
+#include <objbase.h>
+#include <shlobj.h>
+
+#include "install/file_helpers.h"
+#include "install/setup_state.h"
+
+namespace {
+
+const char kProductProgramFormat[] = "%s\\Morvantile.exe";
+
+// The shell link and the process start take paths of less than MAX_PATH
+// characters; a longer product path is skipped rather than cut.
+int BuildProductProgramPath(const char* targetFolder) {
+  return FormatText(SetupState.scratchPath, sizeof SetupState.scratchPath, kProductProgramFormat,
+                    targetFolder) &&
+         lstrlenA(SetupState.scratchPath) < MAX_PATH;
+}
+
+int StartupShortcutPath(WCHAR* linkPath /* MAX_PATH */) {
+  LPITEMIDLIST location = nullptr;
+  if (FAILED(SHGetSpecialFolderLocation(nullptr, CSIDL_STARTUP, &location))) return 0;
+  char folder[MAX_PATH];
+  BOOL found = SHGetPathFromIDListA(location, folder);
+  CoTaskMemFree(location);
+  if (!found) return 0;
+
+  char path[MAX_PATH];
+  int length = lstrlenA(folder);
+  const char* separator = length > 0 && folder[length - 1] == '\\' ? "" : "\\";
+  if (!FormatText(path, MAX_PATH, "%s%sMorvantile.lnk", folder, separator)) return 0;
+  return MultiByteToWideChar(CP_ACP, 0, path, -1, linkPath, MAX_PATH) != 0;
+}
+
+void SaveStartupLink(IShellLinkA* link) {
+  IPersistFile* file = nullptr;
+  if (FAILED(link->QueryInterface(IID_IPersistFile, (void**)&file))) return;
+  WCHAR linkPath[MAX_PATH];
+  if (StartupShortcutPath(linkPath)) file->Save(linkPath, TRUE);
+  file->Release();
+}
+
+}  // namespace
+
+void CreateStartupShortcut(const char* targetFolder) {
+  if (!BuildProductProgramPath(targetFolder)) return;
+  HRESULT com = CoInitialize(nullptr);
+  IShellLinkA* link = nullptr;
+  if (SUCCEEDED(CoCreateInstance(CLSID_ShellLink, nullptr, CLSCTX_INPROC_SERVER, IID_IShellLinkA,
+                                 (void**)&link))) {
+    link->SetPath(SetupState.scratchPath);
+    link->SetDescription("Morvantile");
+    SaveStartupLink(link);
+    link->Release();
+  }
+  // Balance only an initialisation of our own; a failed one owes nothing.
+  if (SUCCEEDED(com)) CoUninitialize();
+}
+
+void LaunchProduct(const char* targetFolder) {
+  if (!BuildProductProgramPath(targetFolder) || lstrlenA(targetFolder) >= MAX_PATH) return;
+  STARTUPINFOA startup;
+  PROCESS_INFORMATION process;
+  ZeroMemory(&startup, sizeof startup);
+  startup.cb = sizeof startup;
+  ZeroMemory(&process, sizeof process);
+  if (CreateProcessA(SetupState.scratchPath, nullptr, nullptr, nullptr, FALSE,
+                     CREATE_DEFAULT_ERROR_MODE | NORMAL_PRIORITY_CLASS, nullptr, targetFolder,
+                     &startup, &process)) {
+    // Nothing of the new process is used: do not keep its handles open.
+    CloseHandle(process.hThread);
+    CloseHandle(process.hProcess);
+  }
+}
+
+void WriteUninstallEntry(const char* targetFolder) {
+  char keyPath[2048];
+  char command[2048];
+  if (!FormatText(keyPath, sizeof keyPath, "%s\\Morvantile",
+                  "Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall")) {
+    return;
+  }
+  // Quoted, so that a folder with blanks cannot start C:\Program.exe.
+  if (!FormatText(command, sizeof command, "\"%s\\Morvantile.exe\" /uninstall", targetFolder)) return;
+
+  HKEY key;
+  if (RegCreateKeyExA(HKEY_LOCAL_MACHINE, keyPath, 0, nullptr, REG_OPTION_NON_VOLATILE, KEY_WRITE,
+                      nullptr, &key, nullptr) != ERROR_SUCCESS) {
+    return;
+  }
+  RegSetValueExA(key, "UninstallString", 0, REG_SZ, (const BYTE*)command, (DWORD)lstrlenA(command) + 1);
+  RegSetValueExA(key, "DisplayName", 0, REG_SZ, (const BYTE*)"Morvantile", 11);
+  RegCloseKey(key);
+}

@@ -1,0 +1,15 @@
+// Ties the installed product into the system: the Startup-folder shortcut,
+// the start of the product, and the machine-wide uninstall entry. Every
+// failure inside them is silent; none can fail the installation.
+#pragma once
+
+// Puts "Morvantile.lnk" to targetFolder\Morvantile.exe, described
+// "Morvantile", into the user's Startup folder, replacing one of that name.
+void CreateStartupShortcut(const char* targetFolder);
+
+// Starts targetFolder\Morvantile.exe with no arguments, in targetFolder.
+void LaunchProduct(const char* targetFolder);
+
+// Writes HKLM\...\Uninstall\Morvantile: "UninstallString"
+// "\"targetFolder\Morvantile.exe\" /uninstall" and "DisplayName" "Morvantile".
+void WriteUninstallEntry(const char* targetFolder);

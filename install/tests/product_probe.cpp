@@ -1,0 +1,22 @@
+// Stand-in for the product in the engine's tests: started with no arguments,
+// it writes its current directory into probe-cwd.txt beside itself and ends.
+#include <windows.h>
+
+int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int) {
+  char folder[MAX_PATH];
+  char note[MAX_PATH + 16];
+  DWORD length = GetCurrentDirectoryA(MAX_PATH, folder);
+  DWORD noteLength = GetModuleFileNameA(nullptr, note, MAX_PATH);
+  if (length == 0 || length >= MAX_PATH || noteLength == 0 || noteLength >= MAX_PATH) return 1;
+  char* name = note;
+  for (char* p = note; *p; p++) {
+    if (*p == '\\') name = p + 1;
+  }
+  lstrcpyA(name, "probe-cwd.txt");
+  HANDLE file = CreateFileA(note, GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
+  if (file == INVALID_HANDLE_VALUE) return 1;
+  DWORD written = 0;
+  WriteFile(file, folder, length, &written, nullptr);
+  CloseHandle(file);
+  return 0;
+}

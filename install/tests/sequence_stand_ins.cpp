@@ -1,0 +1,30 @@
+#include "install/tests/sequence_stand_ins.h"
+
+#include "install/registration.h"
+#include "install/tests/engine_test_support.h"
+
+StandInLog standIns;
+
+int MigrateSettings(const char* targetFolder) {
+  standIns.migratedFolders.push_back(targetFolder);
+  return standIns.migrationResult;
+}
+
+void RemoveProductKey() { standIns.productKeyRemovals++; }
+
+int WriteSettingsFile(const char* path) {
+  standIns.settingsFilePaths.push_back(path);
+  return standIns.settingsFileWrites && WriteBytes(path, standIns.settingsFileBytes);
+}
+
+int ExtractPayloadToFile(const char*, WORD id, const char* targetPath) {
+  standIns.payloadAttempts.push_back(id);
+  standIns.payloadPaths.push_back(targetPath);
+  return WriteBytes(targetPath, "payload " + std::to_string(id));
+}
+
+void AttachLinkLabel(HWND, int staticId) { standIns.linkLabelStatic = staticId; }
+
+void CreateStartupShortcut(const char* targetFolder) { standIns.shortcuts.push_back(targetFolder); }
+void LaunchProduct(const char* targetFolder) { standIns.launches.push_back(targetFolder); }
+void WriteUninstallEntry(const char* targetFolder) { standIns.uninstallEntries.push_back(targetFolder); }

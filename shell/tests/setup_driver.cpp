@@ -1,0 +1,276 @@
+#include "shell/tests/setup_driver.h"
+
+#include <commctrl.h>
+#include <prsht.h>
+#include <psapi.h>
+#include <shlobj.h>
+
+#include <vector>
+
+namespace {
+
+const int kNextButton = 0x3024;
+
+struct WindowSearch {
+  DWORD pid;
+  const char* caption;
+  const char* className;
+  bool wantWizard;
+  HWND found;
+};
+
+BOOL CALLBACK MatchWindow(HWND window, LPARAM data) {
+  WindowSearch* search = reinterpret_cast<WindowSearch*>(data);
+  DWORD pid = 0;
+  GetWindowThreadProcessId(window, &pid);
+  if (pid != search->pid || !IsWindowVisible(window)) return TRUE;
+  char text[256] = "", className[64] = "";
+  GetWindowTextA(window, text, sizeof text);
+  GetClassNameA(window, className, sizeof className);
+  if (lstrcmpA(text, search->caption) != 0) return TRUE;
+  if (search->className && lstrcmpA(className, search->className) != 0) return TRUE;
+  bool isWizard = GetDlgItem(window, kNextButton) != nullptr;
+  if (isWizard != search->wantWizard) return TRUE;
+  search->found = window;
+  return FALSE;
+}
+
+BOOL CALLBACK CollectStaticText(HWND child, LPARAM data) {
+  char className[32] = "";
+  GetClassNameA(child, className, sizeof className);
+  if (lstrcmpiA(className, "Static") != 0) return TRUE;
+  char text[2048] = "";
+  GetWindowTextA(child, text, sizeof text);
+  std::string* all = reinterpret_cast<std::string*>(data);
+  if (text[0] && all->empty()) *all = text;
+  return TRUE;
+}
+
+}  // namespace
+
+std::string WindowsPath(const std::string& unixPath) {
+  std::string path = "Z:" + unixPath;
+  for (char& c : path)
+    if (c == '/') c = '\\';
+  return path;
+}
+
+bool WaitUntil(const std::function<bool()>& condition, DWORD timeoutMs) {
+  DWORD start = GetTickCount();
+  for (;;) {
+    if (condition()) return true;
+    if (GetTickCount() - start > timeoutMs) return false;
+    Sleep(20);
+  }
+}
+
+const char* PageName(Page page) {
+  switch (page) {
+    case Page::Welcome: return "Welcome";
+    case Page::Licence: return "Licence";
+    case Page::Options: return "Options";
+    case Page::Custom: return "Custom";
+    case Page::Progress: return "Progress";
+    default: return "none";
+  }
+}
+
+HWND FindProcessWindow(DWORD pid, const char* caption, const char* className, bool wantWizard) {
+  WindowSearch search = {pid, caption, className, wantWizard, nullptr};
+  EnumWindows(MatchWindow, reinterpret_cast<LPARAM>(&search));
+  return search.found;
+}
+
+SetupDriver::SetupDriver(std::string program) : program_(std::move(program)) {}
+
+SetupDriver::~SetupDriver() {
+  if (process_.hProcess) {
+    if (WaitForSingleObject(process_.hProcess, 0) == WAIT_TIMEOUT) {
+      TerminateProcess(process_.hProcess, 1);
+      WaitForSingleObject(process_.hProcess, 5000);
+    }
+    CloseHandle(process_.hProcess);
+    CloseHandle(process_.hThread);
+  }
+}
+
+bool SetupDriver::Start() {
+  STARTUPINFOA startup = {};
+  startup.cb = sizeof startup;
+  std::string commandLine = "\"" + program_ + "\"";
+  std::vector<char> line(commandLine.begin(), commandLine.end());
+  line.push_back('\0');
+  return CreateProcessA(program_.c_str(), line.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr,
+                        &startup, &process_) != 0;
+}
+
+HWND SetupDriver::WaitForWizard(DWORD timeoutMs) {
+  WaitUntil([&] {
+    wizard_ = FindProcessWindow(process_.dwProcessId, "Morvantile - Installation", "#32770", true);
+    return wizard_ != nullptr && CurrentPage() != nullptr;
+  }, timeoutMs);
+  return wizard_;
+}
+
+HWND SetupDriver::CurrentPage() const {
+  if (!wizard_) return nullptr;
+  return reinterpret_cast<HWND>(SendMessageA(wizard_, PSM_GETCURRENTPAGEHWND, 0, 0));
+}
+
+Page SetupDriver::CurrentPageKind() const {
+  HWND page = CurrentPage();
+  if (!page) return Page::None;
+  if (GetDlgItem(page, 1013)) return Page::Welcome;
+  if (GetDlgItem(page, 1010)) return Page::Licence;
+  if (GetDlgItem(page, 1011)) return Page::Options;
+  if (GetDlgItem(page, 1006)) return Page::Custom;
+  if (GetDlgItem(page, 1009)) return Page::Progress;
+  return Page::None;
+}
+
+bool SetupDriver::WaitForPage(Page page, DWORD timeoutMs) const {
+  return WaitUntil([&] { return CurrentPageKind() == page; }, timeoutMs);
+}
+
+HWND SetupDriver::PageControl(int controlId) const { return GetDlgItem(CurrentPage(), controlId); }
+
+// GetWindowText does not ask a window of another process for its text (an
+// edit control's text is not its caption): WM_GETTEXT is marshalled.
+namespace {
+std::string WindowText(HWND window) {
+  std::vector<char> text(65536, '\0');
+  DWORD_PTR length = 0;
+  SendMessageTimeoutA(window, WM_GETTEXT, text.size(), reinterpret_cast<LPARAM>(text.data()),
+                      SMTO_ABORTIFHUNG, 5000, &length);
+  return text.data();
+}
+}  // namespace
+
+std::string SetupDriver::PageText(int controlId) const { return WindowText(PageControl(controlId)); }
+
+bool SetupDriver::IsChecked(int controlId) const {
+  return SendMessageA(PageControl(controlId), BM_GETCHECK, 0, 0) == BST_CHECKED;
+}
+
+bool SetupDriver::IsEnabled(int controlId) const { return IsWindowEnabled(PageControl(controlId)) != 0; }
+
+void SetupDriver::ClickPageButton(int controlId) const {
+  PostMessageA(PageControl(controlId), BM_CLICK, 0, 0);
+}
+
+void SetupDriver::TypeIntoPage(int controlId, const std::string& text) const {
+  // WM_SETTEXT on an edit control sends EN_CHANGE, as typing does.
+  SendMessageA(PageControl(controlId), WM_SETTEXT, 0, reinterpret_cast<LPARAM>(text.c_str()));
+}
+
+std::string SetupDriver::ButtonText(int buttonId) const { return WindowText(GetDlgItem(wizard_, buttonId)); }
+
+bool SetupDriver::ButtonVisible(int buttonId) const {
+  return IsWindowVisible(GetDlgItem(wizard_, buttonId)) != 0;
+}
+
+bool SetupDriver::ButtonEnabled(int buttonId) const {
+  return IsWindowEnabled(GetDlgItem(wizard_, buttonId)) != 0;
+}
+
+void SetupDriver::Press(int buttonId) const {
+  PostMessageA(GetDlgItem(wizard_, buttonId), BM_CLICK, 0, 0);
+}
+
+HWND SetupDriver::Focus() const {
+  GUITHREADINFO info = {};
+  info.cbSize = sizeof info;
+  if (!GetGUIThreadInfo(process_.dwThreadId, &info)) return nullptr;
+  return info.hwndFocus;
+}
+
+bool SetupDriver::WaitForFocus(int buttonId, DWORD timeoutMs) const {
+  HWND button = GetDlgItem(wizard_, buttonId);
+  return WaitUntil([&] { return Focus() == button; }, timeoutMs);
+}
+
+HWND SetupDriver::FindBox(const char* caption) const {
+  return FindProcessWindow(process_.dwProcessId, caption, "#32770", false);
+}
+
+HWND SetupDriver::WaitForBox(DWORD timeoutMs, const char* caption) const {
+  HWND box = nullptr;
+  WaitUntil([&] { return (box = FindBox(caption)) != nullptr; }, timeoutMs);
+  return box;
+}
+
+std::string SetupDriver::BoxText(HWND box) {
+  std::string text;
+  EnumChildWindows(box, CollectStaticText, reinterpret_cast<LPARAM>(&text));
+  return text;
+}
+
+bool SetupDriver::BoxHasButton(HWND box, int id) {
+  HWND button = GetDlgItem(box, id);
+  return button && IsWindowVisible(button);
+}
+
+bool SetupDriver::Answer(HWND box, int id) {
+  PostMessageA(GetDlgItem(box, id), BM_CLICK, 0, 0);
+  return WaitUntil([&] { return !IsWindow(box); });
+}
+
+void SetupDriver::PressEscape() const {
+  // What the dialog manager makes of Escape typed in the wizard. Posted, it
+  // also reaches the wizard while a message box of the setup is open.
+  PostMessageA(wizard_, WM_COMMAND, IDCANCEL, reinterpret_cast<LPARAM>(GetDlgItem(wizard_, IDCANCEL)));
+}
+
+void SetupDriver::CloseBox() const { PostMessageA(wizard_, WM_SYSCOMMAND, SC_CLOSE, 0); }
+
+DWORD SetupDriver::WaitForExit(DWORD timeoutMs) {
+  if (WaitForSingleObject(process_.hProcess, timeoutMs) != WAIT_OBJECT_0) return STILL_ACTIVE;
+  DWORD code = STILL_ACTIVE;
+  GetExitCodeProcess(process_.hProcess, &code);
+  return code;
+}
+
+bool SetupDriver::Running() const { return WaitForSingleObject(process_.hProcess, 0) == WAIT_TIMEOUT; }
+
+bool ReadShortcut(const std::string& path, std::string* target, std::string* description) {
+  bool ok = false;
+  HRESULT com = CoInitialize(nullptr);
+  IShellLinkA* link = nullptr;
+  if (SUCCEEDED(CoCreateInstance(CLSID_ShellLink, nullptr, CLSCTX_INPROC_SERVER, IID_IShellLinkA,
+                                 reinterpret_cast<void**>(&link)))) {
+    IPersistFile* file = nullptr;
+    if (SUCCEEDED(link->QueryInterface(IID_IPersistFile, reinterpret_cast<void**>(&file)))) {
+      wchar_t wide[MAX_PATH];
+      MultiByteToWideChar(CP_ACP, 0, path.c_str(), -1, wide, MAX_PATH);
+      if (SUCCEEDED(file->Load(wide, STGM_READ))) {
+        char text[MAX_PATH] = "";
+        link->GetPath(text, MAX_PATH, nullptr, 0);
+        *target = text;
+        text[0] = '\0';
+        link->GetDescription(text, MAX_PATH);
+        *description = text;
+        ok = true;
+      }
+      file->Release();
+    }
+    link->Release();
+  }
+  if (SUCCEEDED(com)) CoUninitialize();
+  return ok;
+}
+
+std::vector<std::string> ProcessModules(DWORD pid) {
+  std::vector<std::string> files;
+  HANDLE process = OpenProcess(PROCESS_QUERY_INFORMATION | PROCESS_VM_READ, FALSE, pid);
+  if (!process) return files;
+  HMODULE modules[1024];
+  DWORD bytes = 0;
+  if (EnumProcessModules(process, modules, sizeof modules, &bytes)) {
+    for (DWORD i = 0; i < bytes / sizeof(HMODULE) && i < 1024; ++i) {
+      char name[MAX_PATH] = "";
+      if (GetModuleFileNameExA(process, modules[i], name, MAX_PATH)) files.push_back(name);
+    }
+  }
+  CloseHandle(process);
+  return files;
+}

@@ -1,0 +1,81 @@
+// Drives the real setup program from outside, as a user would: starts it,
+// finds its wizard and message boxes, reads texts, button states and the
+// keyboard focus, presses buttons. Reusable by any end-to-end scenario.
+#pragma once
+
+#include <windows.h>
+
+#include <functional>
+#include <string>
+#include <vector>
+
+// "Z:\..." for a path of the Linux side (Wine maps / to Z:).
+std::string WindowsPath(const std::string& unixPath);
+
+// Polls `condition` every 20 ms until it holds or `timeoutMs` passes.
+bool WaitUntil(const std::function<bool()>& condition, DWORD timeoutMs = 10000);
+
+enum class Page { None, Welcome, Licence, Options, Custom, Progress };
+const char* PageName(Page page);
+
+class SetupDriver {
+ public:
+  explicit SetupDriver(std::string program);
+  ~SetupDriver();   // ends the program if it still runs
+
+  bool Start();
+  HWND WaitForWizard(DWORD timeoutMs = 20000);
+  HWND wizard() const { return wizard_; }
+  DWORD processId() const { return process_.dwProcessId; }
+
+  // The wizard.
+  HWND CurrentPage() const;
+  Page CurrentPageKind() const;
+  bool WaitForPage(Page page, DWORD timeoutMs = 10000) const;
+  std::string PageText(int controlId) const;
+  HWND PageControl(int controlId) const;
+  bool IsChecked(int controlId) const;
+  bool IsEnabled(int controlId) const;
+  void ClickPageButton(int controlId) const;     // radio, check box, push button
+  void TypeIntoPage(int controlId, const std::string& text) const;   // edit: replace text
+
+  // The frame's buttons: Back 0x3023, Next 0x3024, Finish 0x3025, Cancel 2.
+  std::string ButtonText(int buttonId) const;
+  bool ButtonVisible(int buttonId) const;
+  bool ButtonEnabled(int buttonId) const;
+  void Press(int buttonId) const;
+
+  // The window that has the keyboard focus in the setup's GUI thread.
+  HWND Focus() const;
+  bool WaitForFocus(int buttonId, DWORD timeoutMs = 5000) const;
+
+  // Message boxes captioned "Morvantile - Installation" (or `caption`).
+  HWND WaitForBox(DWORD timeoutMs = 10000, const char* caption = "Morvantile - Installation") const;
+  HWND FindBox(const char* caption = "Morvantile - Installation") const;
+  static std::string BoxText(HWND box);
+  static bool BoxHasButton(HWND box, int id);
+  // Presses a button of the box and waits until the box has gone.
+  static bool Answer(HWND box, int id);
+
+  // Escape, and the close box of the wizard's frame.
+  void PressEscape() const;
+  void CloseBox() const;
+
+  // Waits for the program to end; its exit code, or STILL_ACTIVE on timeout.
+  DWORD WaitForExit(DWORD timeoutMs = 20000);
+  bool Running() const;
+
+ private:
+  std::string program_;
+  PROCESS_INFORMATION process_ = {};
+  HWND wizard_ = nullptr;
+};
+
+// Reads a shell link: its target and description. False when unreadable.
+bool ReadShortcut(const std::string& path, std::string* target, std::string* description);
+
+// The files of the modules loaded in process `pid`.
+std::vector<std::string> ProcessModules(DWORD pid);
+
+// The top-level windows of process `pid` with this caption and class.
+HWND FindProcessWindow(DWORD pid, const char* caption, const char* className, bool wantWizard);

@@ -1,0 +1,732 @@
+// The real MorvantileSetup.exe, driven like a user: pages, buttons, focus,
+// message boxes, then the files, registry and exit code it leaves behind.
+// Every scenario installs into a private temporary folder (named by
+// "LastPath") and removes its keys, files and shortcut before and after.
+#include <gtest/gtest.h>
+#include <windows.h>
+#include <commctrl.h>
+#include <shlobj.h>
+#include <aclapi.h>
+
+#include <fstream>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "common/tests/test_registry.h"
+#include "shell/tests/setup_driver.h"
+
+namespace {
+
+const int kBack = 0x3023, kNext = 0x3024, kFinish = 0x3025, kCancel = IDCANCEL;
+const DWORD kExitCode = 0xFFFFFFFF;
+const char kProductKey[] = "Software\\Quillfern\\Morvantile";
+const char kCompanyKey[] = "Software\\Quillfern";
+const char kOlderKey[] = "Software\\Vorn\\Brastock";
+const char kOlderCompanyKey[] = "Software\\Vorn";
+const char kUninstallKey[] = "Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\Morvantile";
+const char kComplete[] = "Installation complete.\n\nThank you for using Morvantile.";
+
+std::string SetupProgram() { return WindowsPath(MV_SETUP_EXE); }
+
+std::string ReadFile(const std::string& path) {
+  std::ifstream in(path, std::ios::binary);
+  std::ostringstream data;
+  data << in.rdbuf();
+  return data.str();
+}
+
+bool FileThere(const std::string& path) {
+  DWORD attributes = GetFileAttributesA(path.c_str());
+  return attributes != INVALID_FILE_ATTRIBUTES && !(attributes & FILE_ATTRIBUTE_DIRECTORY);
+}
+
+bool FolderThere(const std::string& path) {
+  DWORD attributes = GetFileAttributesA(path.c_str());
+  return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY);
+}
+
+void RemoveTree(const std::string& path) {
+  WIN32_FIND_DATAA found;
+  HANDLE search = FindFirstFileA((path + "\\*").c_str(), &found);
+  if (search != INVALID_HANDLE_VALUE) {
+    do {
+      std::string name = found.cFileName;
+      if (name == "." || name == "..") continue;
+      std::string child = path + "\\" + name;
+      SetFileAttributesA(child.c_str(), FILE_ATTRIBUTE_NORMAL);
+      if (found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)
+        RemoveTree(child);
+      else
+        DeleteFileA(child.c_str());
+    } while (FindNextFileA(search, &found));
+    FindClose(search);
+  }
+  SetFileAttributesA(path.c_str(), FILE_ATTRIBUTE_NORMAL);
+  if (!RemoveDirectoryA(path.c_str())) DeleteFileA(path.c_str());
+}
+
+std::string StartupShortcut() {
+  char folder[MAX_PATH] = "";
+  SHGetFolderPathA(nullptr, CSIDL_STARTUP, nullptr, 0, folder);
+  return std::string(folder) + "\\Morvantile.lnk";
+}
+
+std::string ReadString(HKEY root, const char* path, const char* name) {
+  char value[2048] = "";
+  DWORD size = sizeof value - 1;
+  if (RegGetValueA(root, path, name, RRF_RT_REG_SZ, nullptr, value, &size) != ERROR_SUCCESS) return "<none>";
+  return value;
+}
+
+void SetDword(HKEY root, const char* path, const char* name, DWORD value) {
+  HKEY key;
+  ASSERT_EQ(RegCreateKeyExA(root, path, 0, nullptr, 0, KEY_WRITE, nullptr, &key, nullptr), ERROR_SUCCESS);
+  RegSetValueExA(key, name, 0, REG_DWORD, reinterpret_cast<const BYTE*>(&value), sizeof value);
+  RegCloseKey(key);
+}
+
+void SetString(HKEY root, const char* path, const char* name, const std::string& value) {
+  HKEY key;
+  ASSERT_EQ(RegCreateKeyExA(root, path, 0, nullptr, 0, KEY_WRITE, nullptr, &key, nullptr), ERROR_SUCCESS);
+  RegSetValueExA(key, name, 0, REG_SZ, reinterpret_cast<const BYTE*>(value.c_str()),
+                 static_cast<DWORD>(value.size() + 1));
+  RegCloseKey(key);
+}
+
+// The product that the installation started: its window is titled
+// "Morvantile"; it is closed (and if need be ended) by the test.
+struct ProductWindow {
+  HWND window = nullptr;
+  DWORD pid = 0;
+};
+
+ProductWindow FindProduct() {
+  ProductWindow product;
+  product.window = FindWindowA(nullptr, "Morvantile");
+  if (product.window) GetWindowThreadProcessId(product.window, &product.pid);
+  return product;
+}
+
+std::string ProcessImage(DWORD pid) {
+  HANDLE process = OpenProcess(PROCESS_QUERY_LIMITED_INFORMATION, FALSE, pid);
+  if (!process) return "";
+  char path[MAX_PATH] = "";
+  DWORD size = MAX_PATH;
+  QueryFullProcessImageNameA(process, 0, path, &size);
+  CloseHandle(process);
+  return path;
+}
+
+void EndProduct() {
+  for (int i = 0; i < 3; ++i) {
+    ProductWindow product = FindProduct();
+    if (!product.window) return;
+    HANDLE process = OpenProcess(PROCESS_TERMINATE | SYNCHRONIZE, FALSE, product.pid);
+    PostMessageA(product.window, WM_CLOSE, 0, 0);
+    if (process) {
+      if (WaitForSingleObject(process, 3000) != WAIT_OBJECT_0) TerminateProcess(process, 1);
+      WaitForSingleObject(process, 3000);
+      CloseHandle(process);
+    }
+  }
+}
+
+int ProgressPosition(const SetupDriver& setup) {
+  return static_cast<int>(SendMessageA(setup.PageControl(1009), PBM_GETPOS, 0, 0));
+}
+
+std::string UniqueFolder(const char* tag) {
+  char temp[MAX_PATH];
+  GetTempPathA(MAX_PATH, temp);
+  std::string path = std::string(temp) + "mv-e2e-" + tag + "-" + std::to_string(GetCurrentProcessId());
+  return path;
+}
+
+class SetupScenario : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    Clean();
+    base_ = UniqueFolder(::testing::UnitTest::GetInstance()->current_test_info()->name());
+    RemoveTree(base_);
+    ASSERT_TRUE(CreateDirectoryA(base_.c_str(), nullptr));
+    folder_ = base_ + "\\Morvantile";
+  }
+  void TearDown() override {
+    EndProduct();
+    Clean();
+    RemoveTree(base_);
+  }
+  static void Clean() {
+    DeleteTestKey(HKEY_CURRENT_USER, kProductKey);
+    DeleteTestKey(HKEY_CURRENT_USER, kCompanyKey);
+    DeleteTestKey(HKEY_CURRENT_USER, kOlderKey);
+    DeleteTestKey(HKEY_CURRENT_USER, kOlderCompanyKey);
+    DeleteTestKey(HKEY_LOCAL_MACHINE, kUninstallKey);
+    DeleteFileA(StartupShortcut().c_str());
+  }
+  // The folder the setup proposes: "LastPath" of the product's key.
+  void ProposeFolder(const std::string& folder) { SetString(HKEY_CURRENT_USER, kProductKey, "LastPath", folder); }
+
+  // Starts the setup and waits for its Welcome page.
+  void Launch(SetupDriver& setup) {
+    ASSERT_TRUE(setup.Start());
+    ASSERT_NE(setup.WaitForWizard(), nullptr);
+    ASSERT_TRUE(setup.WaitForPage(Page::Welcome));
+  }
+
+  // Welcome -> Licence -> Options, checking the buttons on the way.
+  void GoToOptions(SetupDriver& setup) {
+    setup.Press(kNext);
+    ASSERT_TRUE(setup.WaitForPage(Page::Licence));
+    setup.Press(kNext);
+    ASSERT_TRUE(setup.WaitForPage(Page::Options));
+  }
+
+  // The run ends with "OK" enabled, or stops at a question.
+  void WaitForRunEnd(SetupDriver& setup, DWORD timeoutMs = 30000) {
+    ASSERT_TRUE(WaitUntil([&] { return setup.ButtonEnabled(kFinish) || setup.FindBox(); }, timeoutMs));
+  }
+
+  void FinishAndExpectExit(SetupDriver& setup) {
+    ASSERT_TRUE(setup.WaitForFocus(kFinish));
+    setup.Press(kFinish);
+    EXPECT_EQ(setup.WaitForExit(), kExitCode);
+  }
+
+  std::string base_, folder_;
+};
+
+}  // namespace
+
+TEST_F(SetupScenario, FirstTypicalInstallationEndToEnd) {
+  ProposeFolder(folder_);
+  SetupDriver setup(SetupProgram());
+  Launch(setup);
+
+  // Welcome.
+  EXPECT_EQ(setup.PageText(1013), "This program installs Morvantile 3.04 Basic.");
+  EXPECT_EQ(setup.PageText(1014), "Thank you for using Morvantile.");
+  EXPECT_EQ(setup.PageText(1016), "For more information, visit the Morvantile website.");
+  EXPECT_FALSE(setup.ButtonVisible(kBack));
+  EXPECT_TRUE(setup.ButtonVisible(kNext));
+  EXPECT_EQ(setup.ButtonText(kNext), "&Next >");
+  EXPECT_TRUE(setup.ButtonVisible(kCancel));
+  EXPECT_TRUE(setup.WaitForFocus(kNext));
+
+  // Licence: the text of payload 116, "I &Agree" / "I &Disagree".
+  setup.Press(kNext);
+  ASSERT_TRUE(setup.WaitForPage(Page::Licence));
+  std::string licence = ReadFile(WindowsPath(MV_LICENCE_TXT));
+  ASSERT_FALSE(licence.empty());
+  EXPECT_EQ(setup.PageText(1010), licence);
+  EXPECT_EQ(setup.ButtonText(kBack), "I &Disagree");
+  EXPECT_EQ(setup.ButtonText(kNext), "I &Agree");
+  EXPECT_TRUE(setup.ButtonVisible(kBack));
+  EXPECT_TRUE(setup.WaitForFocus(kNext));
+
+  // "I Disagree" goes back to Welcome; agree this time.
+  setup.Press(kBack);
+  ASSERT_TRUE(setup.WaitForPage(Page::Welcome));
+  EXPECT_FALSE(setup.ButtonVisible(kBack));
+  GoToOptions(setup);
+
+  // Options: nothing installed, so Typical is recommended and Upgrade off.
+  EXPECT_TRUE(setup.IsChecked(1011));
+  EXPECT_EQ(setup.PageText(1011), "Typical Installation:  Use default installation settings. (recommended)");
+  EXPECT_FALSE(setup.IsEnabled(1015));
+  EXPECT_EQ(setup.ButtonText(kBack), "< &Back");
+  EXPECT_EQ(setup.ButtonText(kNext), "I&nstall");
+  EXPECT_TRUE(setup.WaitForFocus(kNext));
+
+  // Install: Custom Options skips itself, the run goes through all ten steps.
+  setup.Press(kNext);
+  ASSERT_TRUE(setup.WaitForPage(Page::Progress));
+  EXPECT_FALSE(setup.ButtonVisible(kBack));
+  EXPECT_FALSE(setup.ButtonVisible(kCancel));
+  EXPECT_EQ(setup.ButtonText(kFinish), "OK");
+  WaitForRunEnd(setup);
+  EXPECT_EQ(setup.FindBox(), nullptr) << "no question on a Typical installation";
+  EXPECT_EQ(setup.PageText(1014), kComplete);
+  EXPECT_EQ(ProgressPosition(setup), 10);
+  EXPECT_FALSE(setup.ButtonVisible(kBack));
+
+  // The files, byte for byte as built; Wine's system folder has psapi.dll.
+  EXPECT_TRUE(FolderThere(folder_));
+  EXPECT_EQ(ReadFile(folder_ + "\\Morvantile.exe"), ReadFile(WindowsPath(MV_PRODUCT_EXE)));
+  EXPECT_EQ(ReadFile(folder_ + "\\Morvantile.dll"), ReadFile(WindowsPath(MV_PRODUCT_DLL)));
+  EXPECT_FALSE(FileThere(folder_ + "\\psapi.dll"));
+  EXPECT_FALSE(FileThere(folder_ + "\\default.MorvantileSettings"));
+
+  // The shortcut, the uninstall entry, the product started from the folder.
+  std::string target, description;
+  ASSERT_TRUE(ReadShortcut(StartupShortcut(), &target, &description));
+  EXPECT_EQ(lstrcmpiA(target.c_str(), (folder_ + "\\Morvantile.exe").c_str()), 0) << target;
+  EXPECT_EQ(description, "Morvantile");
+  EXPECT_EQ(ReadString(HKEY_LOCAL_MACHINE, kUninstallKey, "UninstallString"),
+            "\"" + folder_ + "\\Morvantile.exe\" /uninstall");
+  EXPECT_EQ(ReadString(HKEY_LOCAL_MACHINE, kUninstallKey, "DisplayName"), "Morvantile");
+  ASSERT_TRUE(WaitUntil([] { return FindProduct().window != nullptr; }));
+  EXPECT_EQ(lstrcmpiA(ProcessImage(FindProduct().pid).c_str(), (folder_ + "\\Morvantile.exe").c_str()), 0);
+  EndProduct();
+
+  FinishAndExpectExit(setup);
+}
+
+TEST_F(SetupScenario, SecondCopyEndsAtOnceAndSilently) {
+  ProposeFolder(folder_);
+  SetupDriver first(SetupProgram());
+  Launch(first);
+
+  SetupDriver second(SetupProgram());
+  ASSERT_TRUE(second.Start());
+  EXPECT_EQ(second.WaitForExit(10000), kExitCode);
+  EXPECT_EQ(FindProcessWindow(second.processId(), "Morvantile - Installation", nullptr, true), nullptr);
+  EXPECT_EQ(FindProcessWindow(second.processId(), "Morvantile - Error", nullptr, false), nullptr);
+
+  // The first copy is unaffected; once it ends, a new copy starts normally.
+  EXPECT_TRUE(first.Running());
+  EXPECT_EQ(first.CurrentPageKind(), Page::Welcome);
+  first.Press(kCancel);
+  EXPECT_EQ(first.WaitForExit(), kExitCode);
+  SetupDriver third(SetupProgram());
+  Launch(third);
+  third.Press(kCancel);
+  EXPECT_EQ(third.WaitForExit(), kExitCode);
+  EXPECT_FALSE(FolderThere(folder_)) << "cancelled before the Progress page";
+}
+
+TEST_F(SetupScenario, NewerInstalledVersionOnlyLetsTheUserCancel) {
+  ProposeFolder(folder_);
+  SetDword(HKEY_CURRENT_USER, kProductKey, "UpgradeVer", 305);
+  SetupDriver setup(SetupProgram());
+  Launch(setup);
+  EXPECT_EQ(setup.PageText(1014),
+            "A newer version of Morvantile is installed on this computer.\n"
+            "You can not install an older version after a newer version has been installed.");
+  EXPECT_FALSE(setup.ButtonVisible(kNext));
+  EXPECT_FALSE(setup.ButtonVisible(kBack));
+  EXPECT_TRUE(setup.WaitForFocus(kCancel));
+  setup.Press(kCancel);
+  EXPECT_EQ(setup.WaitForExit(), kExitCode);
+  EXPECT_FALSE(FolderThere(folder_));
+}
+
+TEST_F(SetupScenario, OlderAndSameVersionsRecommendUpgrade) {
+  ProposeFolder(folder_);
+  struct Case { DWORD upgradeVer; const char* text; };
+  const Case cases[] = {
+      {303, "An older version of Morvantile is installed on this computer.\nContinue with the installation to upgrade."},
+      {304, "This version of Morvantile is already installed on this computer.\n"
+            "Continue with the installation to rewrite any damaged files."},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.upgradeVer);
+    SetDword(HKEY_CURRENT_USER, kProductKey, "UpgradeVer", c.upgradeVer);
+    SetupDriver setup(SetupProgram());
+    Launch(setup);
+    EXPECT_EQ(setup.PageText(1014), c.text);
+    GoToOptions(setup);
+    EXPECT_TRUE(setup.IsChecked(1015));
+    EXPECT_TRUE(setup.IsEnabled(1015));
+    EXPECT_EQ(setup.PageText(1015), "Upgrade:  Use existing settings and preferences. (recommended)");
+    EXPECT_EQ(setup.ButtonText(kNext), "I&nstall");
+    setup.Press(kCancel);
+    EXPECT_EQ(setup.WaitForExit(), kExitCode);
+  }
+}
+
+TEST_F(SetupScenario, CustomKeepsEntriesAndAsksBeforeCreatingTheFolder) {
+  ProposeFolder(folder_);
+  SetupDriver setup(SetupProgram());
+  Launch(setup);
+  GoToOptions(setup);
+
+  setup.ClickPageButton(1012);
+  ASSERT_TRUE(WaitUntil([&] { return setup.ButtonText(kNext) == "&Next >"; }));
+  setup.Press(kNext);
+  ASSERT_TRUE(setup.WaitForPage(Page::Custom));
+  EXPECT_EQ(setup.PageText(1006), folder_);
+  EXPECT_TRUE(setup.IsChecked(1002));
+  EXPECT_TRUE(setup.IsChecked(1007));
+  EXPECT_TRUE(setup.IsChecked(1018));
+  EXPECT_EQ(setup.ButtonText(kBack), "< &Back");
+  EXPECT_EQ(setup.ButtonText(kNext), "I&nstall");
+  EXPECT_TRUE(setup.WaitForFocus(kNext));
+
+  // Change everything, go back, come again: the entries are kept.
+  std::string custom = base_ + "\\Chosen\\Place";
+  setup.TypeIntoPage(1006, custom + "\\");
+  setup.ClickPageButton(1002);
+  setup.ClickPageButton(1007);
+  ASSERT_TRUE(WaitUntil([&] { return !setup.IsChecked(1007); }));
+  setup.Press(kBack);
+  ASSERT_TRUE(setup.WaitForPage(Page::Options));
+  EXPECT_TRUE(setup.IsChecked(1012));
+  EXPECT_EQ(setup.ButtonText(kNext), "&Next >");
+  setup.Press(kNext);
+  ASSERT_TRUE(setup.WaitForPage(Page::Custom));
+  EXPECT_EQ(setup.PageText(1006), custom + "\\");
+  EXPECT_FALSE(setup.IsChecked(1002));
+  EXPECT_FALSE(setup.IsChecked(1007));
+  EXPECT_TRUE(setup.IsChecked(1018));
+
+  // The folder is missing: asked, without its trailing backslash; No ends the run.
+  setup.Press(kNext);
+  HWND box = setup.WaitForBox();
+  ASSERT_NE(box, nullptr);
+  EXPECT_EQ(SetupDriver::BoxText(box), "Create folder?\n\nThe installation folder doesn't exist.\n" + custom);
+  EXPECT_TRUE(SetupDriver::BoxHasButton(box, IDYES));
+  EXPECT_TRUE(SetupDriver::BoxHasButton(box, IDNO));
+  ASSERT_TRUE(SetupDriver::Answer(box, IDNO));
+  WaitForRunEnd(setup);
+  EXPECT_EQ(setup.PageText(1014), "Installation Incomplete.\n\nThe creation of the installation folder was declined.");
+  EXPECT_EQ(ProgressPosition(setup), 1);
+  EXPECT_TRUE(setup.ButtonVisible(kBack));
+  EXPECT_FALSE(FolderThere(custom));
+
+  // Back to the Custom page, and again: Yes creates it; no shortcut, no start.
+  setup.Press(kBack);
+  ASSERT_TRUE(setup.WaitForPage(Page::Custom));
+  setup.Press(kNext);
+  box = setup.WaitForBox();
+  ASSERT_NE(box, nullptr);
+  ASSERT_TRUE(SetupDriver::Answer(box, IDYES));
+  WaitForRunEnd(setup);
+  EXPECT_EQ(setup.PageText(1014), kComplete);
+  EXPECT_TRUE(FileThere(custom + "\\Morvantile.exe"));
+  EXPECT_FALSE(FileThere(StartupShortcut()));
+  EXPECT_EQ(ReadString(HKEY_LOCAL_MACHINE, kUninstallKey, "UninstallString"),
+            "\"" + custom + "\\Morvantile.exe\" /uninstall");
+  Sleep(500);
+  EXPECT_EQ(FindProduct().window, nullptr);
+  FinishAndExpectExit(setup);
+}
+
+struct BrowserSearch {
+  DWORD pid;
+  HWND wizard;
+  HWND found;
+};
+
+BOOL CALLBACK FindBrowser(HWND window, LPARAM data) {
+  BrowserSearch* search = reinterpret_cast<BrowserSearch*>(data);
+  DWORD pid = 0;
+  GetWindowThreadProcessId(window, &pid);
+  if (pid != search->pid || window == search->wizard || !IsWindowVisible(window)) return TRUE;
+  if (SetupDriver::BoxText(window) != "Select the folder to install into.") return TRUE;
+  search->found = window;
+  return FALSE;
+}
+
+TEST_F(SetupScenario, BrowseOpensTheFolderBrowserAndCancelKeepsTheFolder) {
+  ProposeFolder(folder_);
+  SetupDriver setup(SetupProgram());
+  Launch(setup);
+  GoToOptions(setup);
+  setup.ClickPageButton(1012);
+  ASSERT_TRUE(WaitUntil([&] { return setup.ButtonText(kNext) == "&Next >"; }));
+  setup.Press(kNext);
+  ASSERT_TRUE(setup.WaitForPage(Page::Custom));
+  setup.ClickPageButton(1008);
+  BrowserSearch search = {setup.processId(), setup.wizard(), nullptr};
+  ASSERT_TRUE(WaitUntil([&] {
+    EnumWindows(FindBrowser, reinterpret_cast<LPARAM>(&search));
+    return search.found != nullptr;
+  }));
+  ASSERT_TRUE(SetupDriver::Answer(search.found, IDCANCEL));
+  EXPECT_EQ(setup.PageText(1006), folder_);
+  setup.Press(kCancel);
+  EXPECT_EQ(setup.WaitForExit(), kExitCode);
+}
+
+TEST_F(SetupScenario, FileInPlaceOfTheFolderBlocksTheLibrary) {
+  // A file of the target's name satisfies step 0; the library then cannot
+  // be written: four silent attempts, then the Retry/Cancel box.
+  ProposeFolder(folder_);
+  { std::ofstream(folder_) << "in the way"; }
+  SetupDriver setup(SetupProgram());
+  Launch(setup);
+  GoToOptions(setup);
+  setup.Press(kNext);
+  ASSERT_TRUE(setup.WaitForPage(Page::Progress));
+  DWORD start = GetTickCount();
+  HWND box = setup.WaitForBox();
+  ASSERT_NE(box, nullptr);
+  EXPECT_GE(GetTickCount() - start, 300u) << "four attempts with a pause after each";
+  EXPECT_EQ(SetupDriver::BoxText(box),
+            "Could not write the Morvantile.dll file.\nCheck that it is not currently in use\n"
+            "and that no other programs are running.");
+  EXPECT_TRUE(SetupDriver::BoxHasButton(box, IDRETRY));
+  EXPECT_TRUE(SetupDriver::BoxHasButton(box, IDCANCEL));
+
+  // Retry: four more silent attempts, the box again.
+  ASSERT_TRUE(SetupDriver::Answer(box, IDRETRY));
+  box = setup.WaitForBox();
+  ASSERT_NE(box, nullptr);
+
+  // The first run is under way: Escape and the close box do nothing.
+  setup.PressEscape();
+  setup.CloseBox();
+  ASSERT_TRUE(SetupDriver::Answer(box, IDCANCEL));
+  WaitForRunEnd(setup);
+  Sleep(300);
+  ASSERT_TRUE(setup.Running());
+  EXPECT_EQ(setup.PageText(1014), "Installation Incomplete.\n\nThe Morvantile.dll file could not be written.");
+  EXPECT_EQ(ProgressPosition(setup), 3);
+  EXPECT_TRUE(setup.ButtonVisible(kBack));
+  EXPECT_TRUE(setup.ButtonEnabled(kFinish));
+  EXPECT_FALSE(setup.ButtonVisible(kCancel));
+
+  // Clear the way and go again: the second visit starts over at step 0,
+  // which now creates the folder.
+  DeleteFileA(folder_.c_str());
+  setup.Press(kBack);
+  ASSERT_TRUE(setup.WaitForPage(Page::Options));
+  setup.Press(kNext);
+  ASSERT_TRUE(setup.WaitForPage(Page::Progress));
+  WaitForRunEnd(setup);
+  EXPECT_EQ(setup.FindBox(), nullptr);
+  EXPECT_EQ(setup.PageText(1014), kComplete);
+  EXPECT_TRUE(FileThere(folder_ + "\\Morvantile.dll"));
+  EndProduct();
+  FinishAndExpectExit(setup);
+}
+
+TEST_F(SetupScenario, EscapeAndCloseBoxDoNothingWhileTheFirstRunWaits) {
+  // Custom into a missing folder: the run waits at step 0 for an answer.
+  ProposeFolder(folder_);
+  SetupDriver setup(SetupProgram());
+  Launch(setup);
+  GoToOptions(setup);
+  setup.ClickPageButton(1012);
+  ASSERT_TRUE(WaitUntil([&] { return setup.ButtonText(kNext) == "&Next >"; }));
+  setup.Press(kNext);
+  ASSERT_TRUE(setup.WaitForPage(Page::Custom));
+  setup.Press(kNext);
+  HWND box = setup.WaitForBox();
+  ASSERT_NE(box, nullptr);
+  setup.PressEscape();
+  setup.CloseBox();
+  Sleep(300);
+  ASSERT_TRUE(SetupDriver::Answer(box, IDNO));
+  WaitForRunEnd(setup);
+  Sleep(300);
+  EXPECT_TRUE(setup.Running());
+  EXPECT_EQ(setup.CurrentPageKind(), Page::Progress);
+  // After the end, the close box closes the wizard.
+  setup.CloseBox();
+  EXPECT_EQ(setup.WaitForExit(), kExitCode);
+}
+
+TEST_F(SetupScenario, SettingsFileThatCannotBeWrittenAsksToContinue) {
+  for (int answer : {IDOK, IDCANCEL}) {
+    SCOPED_TRACE(answer == IDOK ? "OK" : "Cancel");
+    Clean();
+    RemoveTree(folder_);
+    ProposeFolder(folder_);
+    SetDword(HKEY_CURRENT_USER, kProductKey, "UpgradeVer", 204);
+    // A folder where the settings file goes: it cannot be written.
+    ASSERT_TRUE(CreateDirectoryA(folder_.c_str(), nullptr));
+    ASSERT_TRUE(CreateDirectoryA((folder_ + "\\default.MorvantileSettings").c_str(), nullptr));
+
+    SetupDriver setup(SetupProgram());
+    Launch(setup);
+    GoToOptions(setup);
+    EXPECT_TRUE(setup.IsChecked(1015));
+    setup.Press(kNext);
+    ASSERT_TRUE(setup.WaitForPage(Page::Progress));
+    HWND box = setup.WaitForBox(20000);
+    ASSERT_NE(box, nullptr);
+    EXPECT_EQ(SetupDriver::BoxText(box),
+              "Could not write the settings file.\nContinue installation with default settings?");
+    EXPECT_TRUE(SetupDriver::BoxHasButton(box, IDOK));
+    EXPECT_TRUE(SetupDriver::BoxHasButton(box, IDCANCEL));
+    ASSERT_TRUE(SetupDriver::Answer(box, answer));
+    WaitForRunEnd(setup);
+    if (answer == IDOK) {
+      EXPECT_EQ(setup.PageText(1014), kComplete);
+      EXPECT_EQ(ProgressPosition(setup), 10);
+    } else {
+      EXPECT_EQ(setup.PageText(1014), "Installation Incomplete.\n\nThe settings file could not be written.");
+      EXPECT_EQ(ProgressPosition(setup), 5);
+      EXPECT_TRUE(setup.ButtonVisible(kBack));
+    }
+    EndProduct();
+    FinishAndExpectExit(setup);
+  }
+}
+
+TEST_F(SetupScenario, UpgradeFromTheOlderGenerationAndFromTwoPointOhFour) {
+  struct Case { const char* key; DWORD upgradeVer; };
+  for (const Case& c : {Case{kOlderKey, 150}, Case{kProductKey, 204}}) {
+    SCOPED_TRACE(c.upgradeVer);
+    Clean();
+    RemoveTree(folder_);
+    ProposeFolder(folder_);
+    SetDword(HKEY_CURRENT_USER, c.key, "UpgradeVer", c.upgradeVer);
+    SetupDriver setup(SetupProgram());
+    Launch(setup);
+    EXPECT_EQ(setup.PageText(1014),
+              "An older version of Morvantile is installed on this computer.\nContinue with the installation to upgrade.");
+    GoToOptions(setup);
+    setup.Press(kNext);   // Upgrade, recommended
+    ASSERT_TRUE(setup.WaitForPage(Page::Progress));
+    WaitForRunEnd(setup);
+    EXPECT_EQ(setup.PageText(1014), kComplete);
+
+    // The settings moved into the file, stamped 3.04; the registry settings gone.
+    std::string settings = ReadFile(folder_ + "\\default.MorvantileSettings");
+    ASSERT_GE(settings.size(), 4u);
+    EXPECT_EQ(settings.substr(0, 4), std::string("MV\x04\x03", 4));
+    EXPECT_FALSE(TestKeyExists(HKEY_CURRENT_USER, kProductKey));
+    // An upgrade makes no shortcut and starts nothing (no copy was running).
+    EXPECT_FALSE(FileThere(StartupShortcut()));
+    Sleep(500);
+    EXPECT_EQ(FindProduct().window, nullptr);
+    FinishAndExpectExit(setup);
+  }
+}
+
+TEST_F(SetupScenario, UpgradeRestartsTheProductOnlyWhenACopyWasRunning) {
+  // 2.04 installed and running from the folder: the upgrade closes it,
+  // replaces its files and starts the new one.
+  ProposeFolder(folder_);
+  SetDword(HKEY_CURRENT_USER, kProductKey, "UpgradeVer", 204);
+  ASSERT_TRUE(CreateDirectoryA(folder_.c_str(), nullptr));
+  std::string program = folder_ + "\\Morvantile.exe";
+  ASSERT_TRUE(CopyFileA(WindowsPath(MV_PRODUCT_EXE).c_str(), program.c_str(), FALSE));
+  ASSERT_TRUE(CopyFileA(WindowsPath(MV_PRODUCT_DLL).c_str(), (folder_ + "\\Morvantile.dll").c_str(), FALSE));
+  STARTUPINFOA startup = {};
+  startup.cb = sizeof startup;
+  PROCESS_INFORMATION running = {};
+  ASSERT_TRUE(CreateProcessA(program.c_str(), nullptr, nullptr, nullptr, FALSE, 0, nullptr, folder_.c_str(),
+                             &startup, &running));
+  CloseHandle(running.hThread);
+  ASSERT_TRUE(WaitUntil([] { return FindProduct().window != nullptr; }));
+  ASSERT_EQ(FindProduct().pid, running.dwProcessId);
+
+  SetupDriver setup(SetupProgram());
+  Launch(setup);
+  GoToOptions(setup);
+  EXPECT_TRUE(setup.IsChecked(1015));
+  setup.Press(kNext);
+  ASSERT_TRUE(setup.WaitForPage(Page::Progress));
+  WaitForRunEnd(setup);
+  EXPECT_EQ(setup.FindBox(), nullptr);
+  EXPECT_EQ(setup.PageText(1014), kComplete);
+  EXPECT_EQ(WaitForSingleObject(running.hProcess, 5000), WAIT_OBJECT_0) << "the running copy was closed";
+  CloseHandle(running.hProcess);
+  ASSERT_TRUE(WaitUntil([] { return FindProduct().window != nullptr; })) << "the new copy was started";
+  EXPECT_NE(FindProduct().pid, running.dwProcessId);
+  EXPECT_EQ(ReadFile(program), ReadFile(WindowsPath(MV_PRODUCT_EXE)));
+  EXPECT_FALSE(FileThere(StartupShortcut())) << "no shortcut on an upgrade";
+  EndProduct();
+  FinishAndExpectExit(setup);
+}
+
+TEST_F(SetupScenario, ChoosingUpgradeAfterUncheckingTheMoveMigratesAgain) {
+  // "Move existing settings" unchecked on the Custom page, then Upgrade
+  // chosen: the settings are moved into the file all the same.
+  ProposeFolder(folder_);
+  SetDword(HKEY_CURRENT_USER, kProductKey, "UpgradeVer", 204);
+  SetupDriver setup(SetupProgram());
+  Launch(setup);
+  GoToOptions(setup);
+  setup.ClickPageButton(1012);
+  ASSERT_TRUE(WaitUntil([&] { return setup.ButtonText(kNext) == "&Next >"; }));
+  setup.Press(kNext);
+  ASSERT_TRUE(setup.WaitForPage(Page::Custom));
+  setup.ClickPageButton(1018);
+  ASSERT_TRUE(WaitUntil([&] { return !setup.IsChecked(1018); }));
+  setup.Press(kBack);
+  ASSERT_TRUE(setup.WaitForPage(Page::Options));
+  setup.ClickPageButton(1015);
+  ASSERT_TRUE(WaitUntil([&] { return setup.ButtonText(kNext) == "I&nstall"; }));
+  setup.Press(kNext);
+  ASSERT_TRUE(setup.WaitForPage(Page::Progress));
+  WaitForRunEnd(setup);
+  EXPECT_EQ(setup.PageText(1014), kComplete);
+  EXPECT_TRUE(FileThere(folder_ + "\\default.MorvantileSettings"));
+  EXPECT_FALSE(TestKeyExists(HKEY_CURRENT_USER, kProductKey));
+  FinishAndExpectExit(setup);
+}
+
+TEST_F(SetupScenario, UnwritableMachineKeyLeavesNoEntryAndSaysNothing) {
+  // The uninstall key exists with a DACL that grants nothing: creating it
+  // for writing fails, as without administrator rights.
+  HKEY key;
+  ASSERT_EQ(RegCreateKeyExA(HKEY_LOCAL_MACHINE, kUninstallKey, 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &key, nullptr),
+            ERROR_SUCCESS);
+  SECURITY_DESCRIPTOR closed;
+  InitializeSecurityDescriptor(&closed, SECURITY_DESCRIPTOR_REVISION);
+  ACL emptyAcl;
+  InitializeAcl(&emptyAcl, sizeof emptyAcl, ACL_REVISION);
+  SetSecurityDescriptorDacl(&closed, TRUE, &emptyAcl, FALSE);
+  ASSERT_EQ(RegSetKeySecurity(key, DACL_SECURITY_INFORMATION, &closed), ERROR_SUCCESS);
+  RegCloseKey(key);
+  HKEY probe;
+  bool enforced = RegOpenKeyExA(HKEY_LOCAL_MACHINE, kUninstallKey, 0, KEY_WRITE, &probe) != ERROR_SUCCESS;
+  if (!enforced) RegCloseKey(probe);
+  ASSERT_TRUE(enforced) << "this Wine does not enforce registry DACLs";
+
+  ProposeFolder(folder_);
+  SetupDriver setup(SetupProgram());
+  Launch(setup);
+  GoToOptions(setup);
+  setup.Press(kNext);
+  ASSERT_TRUE(setup.WaitForPage(Page::Progress));
+  WaitForRunEnd(setup);
+  EXPECT_EQ(setup.FindBox(), nullptr);
+  EXPECT_EQ(setup.PageText(1014), kComplete);
+  EndProduct();
+  FinishAndExpectExit(setup);
+
+  // Open the key again to look and to clean up.
+  ASSERT_EQ(RegOpenKeyExA(HKEY_LOCAL_MACHINE, kUninstallKey, 0, WRITE_DAC, &key), ERROR_SUCCESS);
+  SECURITY_DESCRIPTOR open;
+  InitializeSecurityDescriptor(&open, SECURITY_DESCRIPTOR_REVISION);
+  SetSecurityDescriptorDacl(&open, TRUE, nullptr, FALSE);
+  RegSetKeySecurity(key, DACL_SECURITY_INFORMATION, &open);
+  RegCloseKey(key);
+  EXPECT_EQ(ReadString(HKEY_LOCAL_MACHINE, kUninstallKey, "UninstallString"), "<none>");
+}
+
+TEST_F(SetupScenario, PlantedDllsNextToTheSetupNeverLoad) {
+  // A copy of the setup in a folder of its own, among DLLs named like the
+  // system's: none of them may be loaded.
+  std::string copy = base_ + "\\MorvantileSetup.exe";
+  ASSERT_TRUE(CopyFileA(SetupProgram().c_str(), copy.c_str(), FALSE));
+  const char* names[] = {"comctl32.dll", "version.dll", "uxtheme.dll", "dwmapi.dll", "propsys.dll",
+                         "winmm.dll", "msimg32.dll", "cryptbase.dll", "userenv.dll", "profapi.dll",
+                         "shfolder.dll", "imm32.dll", "psapi.dll", "oleaut32.dll", "riched20.dll"};
+  std::string planted = WindowsPath(MV_PLANTED_DLL);
+  for (const char* name : names)
+    ASSERT_TRUE(CopyFileA(planted.c_str(), (base_ + "\\" + name).c_str(), FALSE)) << name;
+
+  ProposeFolder(folder_);
+  SetupDriver setup(copy);
+  Launch(setup);
+  GoToOptions(setup);
+  setup.ClickPageButton(1012);
+  ASSERT_TRUE(WaitUntil([&] { return setup.ButtonText(kNext) == "&Next >"; }));
+  setup.Press(kNext);
+  ASSERT_TRUE(setup.WaitForPage(Page::Custom));
+  // No module of the setup's folder is mapped under the names of the DLLs
+  // that the program or its common controls load at run time. (Wine maps
+  // some DLLs under the folder's name before any code of the program runs,
+  // e.g. version.dll for its own user32, but runs its builtin code: the
+  // markers below show that no planted code ran.)
+  std::string folder = base_ + "\\";
+  for (const std::string& module : ProcessModules(setup.processId())) {
+    if (module.size() <= folder.size() || lstrcmpiA(module.substr(0, folder.size()).c_str(), folder.c_str()) != 0)
+      continue;
+    std::string name = module.substr(folder.size());
+    for (const char* loadedLater : {"comctl32.dll", "uxtheme.dll", "dwmapi.dll", "propsys.dll", "winmm.dll"})
+      EXPECT_NE(lstrcmpiA(name.c_str(), loadedLater), 0) << module << " was mapped";
+  }
+  setup.Press(kCancel);
+  EXPECT_EQ(setup.WaitForExit(), kExitCode);
+  for (const char* name : names)
+    EXPECT_FALSE(FileThere(base_ + "\\" + name + ".loaded")) << name << " was loaded";
+}
