@@ -1,3 +1,5 @@
+#include <windows.h>
+
 #include "product/placement_library.h"
 
 namespace {
@@ -10,3 +12,7 @@ const PlacementLibrary kLibrary = {
 }  // namespace
 
 extern "C" const PlacementLibrary* MorvantilePlacementLibrary() { return &kLibrary; }
+
+// The library needs no C runtime: its code only computes, and its one block
+// of memory comes from the process heap.
+extern "C" BOOL WINAPI LibraryEntry(HINSTANCE, DWORD, LPVOID) { return TRUE; }
