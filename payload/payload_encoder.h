@@ -9,7 +9,8 @@
 
 struct PayloadEncoderOptions {
   int chainDepth = 512;     // hash-chain candidates examined per position
-  int blockLength = 2048;   // bytes parsed per block before prices are refreshed
+  int blockLength = 4096;   // bytes parsed per block before prices are refreshed
+  int plansPerBlock = 7;    // parses tried per block with differently blended prices
   bool optimalParse = true; // false: greedy longest match, one symbol at a time
 };
 
