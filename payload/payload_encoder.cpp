@@ -148,15 +148,21 @@ class Encoder {
     return writer_.Finish();
   }
 
+  // The root count jumped past the halving limit somewhere, which no
+  // choice near that point could avoid (see NearTheCountLimit).
+  bool JumpedPastTheLimit() const { return jumpedPastTheLimit_; }
+
  private:
   void Emit(size_t position, Step step) {
+    int rootBefore = model_.count[kPayloadRoot];
     if (step.distance == 0) {
       PutPayloadSymbol(&model_, &writer_, data_[position]);
-      return;
+    } else {
+      PayloadCopyCode code = PayloadCopyCodeFor(step.length, step.distance);
+      PutPayloadSymbol(&model_, &writer_, code.symbol);
+      writer_.PutNumberLowFirst(code.extraValue, code.extraBits);
     }
-    PayloadCopyCode code = PayloadCopyCodeFor(step.length, step.distance);
-    PutPayloadSymbol(&model_, &writer_, code.symbol);
-    writer_.PutNumberLowFirst(code.extraValue, code.extraBits);
+    if (rootBefore < kPayloadCountLimit && model_.count[kPayloadRoot] > kPayloadCountLimit) jumpedPastTheLimit_ = true;
   }
 
   size_t ParseGreedily(size_t position) {
@@ -231,10 +237,111 @@ class Encoder {
     for (size_t i = span; i > 0; i -= static_cast<size_t>(choice_[i].length)) steps_.push_back(choice_[i]);
     size_t position = start;
     for (auto step = steps_.rbegin(); step != steps_.rend() && position < blockEnd; ++step) {
+      if (NearTheCountLimit()) {
+        const Step* next = step + 1 != steps_.rend() ? &*(step + 1) : nullptr;
+        Step safe;
+        if (!PlanKeepsHalving(position, *step, next) && FindStepThatKeepsHalving(position, *step, &safe)) {
+          // The plan is left here; the next block parses on from the detour.
+          Emit(position, safe);
+          return position + static_cast<size_t>(safe.length);
+        }
+      }
       Emit(position, *step);
       position += static_cast<size_t>(step->length);
     }
     return position;
+  }
+
+  // Steering around the count limit. The counts are halved only when the
+  // root count equals 2,000 exactly. If it jumps past 2,000 instead (a
+  // symbol whose leaf hangs from the root does not update the root, so the
+  // root's children can outgrow it between two updates), the model stops
+  // adapting for tens of thousands of symbols and codes cost several
+  // percent more. So, near the limit, each planned symbol is tried on a
+  // copy of the model first, and one that would leave the model past the
+  // limit gives way to another way of coding the same bytes.
+  static int RootChildrenSum(const PayloadModel& model) {
+    return model.count[model.left[kPayloadRoot]] + model.count[model.right[kPayloadRoot]];
+  }
+
+  // Past the limit, or bound to jump past it at the next root update.
+  static bool PastTheLimit(const PayloadModel& model) {
+    int root = model.count[kPayloadRoot];
+    return root > kPayloadCountLimit || (root < kPayloadCountLimit && RootChildrenSum(model) >= kPayloadCountLimit);
+  }
+
+  bool NearTheCountLimit() const {
+    int root = model_.count[kPayloadRoot];
+    if (root >= kPayloadCountLimit || PastTheLimit(model_)) return false;   // nothing to keep, or too late
+    return root >= kPayloadCountLimit - 300 || RootChildrenSum(model_) >= kPayloadCountLimit - 300;
+  }
+
+  int SymbolOf(size_t position, Step step) const {
+    return step.distance == 0 ? data_[position] : PayloadCopyCodeFor(step.length, step.distance).symbol;
+  }
+
+  bool Misses(const PayloadModel& from, size_t position, Step step, PayloadModel* after) const {
+    *after = from;
+    UpdatePayloadModel(after, SymbolOf(position, step));
+    return PastTheLimit(*after);
+  }
+
+  // Every way to code the bytes at `position`: the copies, longest first,
+  // then the literal.
+  void StepsAt(size_t position, std::vector<Step>* steps) const {
+    std::vector<Match> matches;
+    finder_.Find(position, &matches);
+    steps->clear();
+    int length = kPayloadMinCopy;
+    for (const Match& match : matches) {
+      for (length = std::max(length, match.distance - kMaxGap); length <= match.length; ++length)
+        steps->push_back({length, match.distance});
+    }
+    std::reverse(steps->begin(), steps->end());
+    steps->push_back({1, 0});
+  }
+
+  bool SomeStepKeepsHalving(const PayloadModel& from, size_t position) const {
+    if (position >= size_) return true;
+    std::vector<Step> steps;
+    StepsAt(position, &steps);
+    PayloadModel after;
+    for (const Step& step : steps)
+      if (!Misses(from, position, step, &after)) return true;
+    return false;
+  }
+
+  // The planned step, and the next one or a replacement for it, stay short
+  // of the limit. Looking two steps ahead catches a jump that no choice at
+  // the second step could avoid any more.
+  bool PlanKeepsHalving(size_t position, Step step, const Step* next) const {
+    PayloadModel after, afterNext;
+    if (Misses(model_, position, step, &after)) return false;
+    size_t nextPosition = position + static_cast<size_t>(step.length);
+    if (!next || nextPosition >= size_) return true;
+    return !Misses(after, nextPosition, *next, &afterNext) || SomeStepKeepsHalving(after, nextPosition);
+  }
+
+  // The longest step other than `planned` that keeps the model short of the
+  // limit for two steps, else for one; false when there is none.
+  bool FindStepThatKeepsHalving(size_t position, Step planned, Step* safe) const {
+    std::vector<Step> steps;
+    StepsAt(position, &steps);
+    PayloadModel after;
+    const Step* fallback = nullptr;
+    for (const Step& step : steps) {
+      if ((step.length == planned.length && step.distance == planned.distance) ||
+          Misses(model_, position, step, &after))
+        continue;
+      if (SomeStepKeepsHalving(after, position + static_cast<size_t>(step.length))) {
+        *safe = step;
+        return true;
+      }
+      if (!fallback) fallback = &step;
+    }
+    if (!fallback) return false;
+    *safe = *fallback;
+    return true;
   }
 
   const uint8_t* data_;
@@ -242,6 +349,7 @@ class Encoder {
   PayloadEncoderOptions options_;
   MatchFinder finder_;
   PayloadModel model_;
+  bool jumpedPastTheLimit_ = false;
   PayloadBitWriter writer_;
   std::vector<Match> matches_;
   int price_[kPayloadSymbols];
@@ -254,5 +362,17 @@ class Encoder {
 
 std::vector<uint8_t> EncodePayload(const uint8_t* data, size_t size, const PayloadEncoderOptions& options) {
   Encoder encoder(data, size, options);
-  return encoder.Run();
+  std::vector<uint8_t> best = encoder.Run();
+  if (!encoder.JumpedPastTheLimit() || !options.optimalParse) return best;
+  // Parsing with other block lengths shifts where the symbols fall, which
+  // usually lets the root count meet the limit exactly; keep the smallest.
+  for (int percent : {75, 125, 50, 150, 25}) {
+    PayloadEncoderOptions other = options;
+    other.blockLength = std::max(64, options.blockLength * percent / 100);
+    Encoder retry(data, size, other);
+    std::vector<uint8_t> stream = retry.Run();
+    if (stream.size() < best.size()) best.swap(stream);
+    if (!retry.JumpedPastTheLimit()) break;
+  }
+  return best;
 }

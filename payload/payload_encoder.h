@@ -13,6 +13,7 @@ struct PayloadEncoderOptions {
   bool optimalParse = true; // false: greedy longest match, one symbol at a time
 };
 
+// `size` must be below 2^31.
 std::vector<uint8_t> EncodePayload(const uint8_t* data, size_t size,
                                    const PayloadEncoderOptions& options = PayloadEncoderOptions());
 

@@ -15,6 +15,10 @@ const char kWindowClass[] = "MorvantilePlacement";
 const char kInstanceMutex[] = "Morvantile - Quillfern placement";
 const char kLibraryName[] = "Morvantile.dll";
 const int kRememberedWindows = 64;
+const int kPendingWindows = 32;
+const UINT_PTR kPendingTimer = 1;
+const UINT kPendingTickMs = 200;
+const int kPendingTicks = 25;   // a window that stays hidden 5 s is let go
 
 struct PlacementProgram {
   HWND window;
@@ -23,6 +27,8 @@ struct PlacementProgram {
   HWINEVENTHOOK showHook;
   HWND placed[kRememberedWindows];   // recently placed, so each is placed once
   int nextPlaced;
+  HWND pending[kPendingWindows];     // created, not yet visible
+  int pendingTicks[kPendingWindows];
 };
 
 PlacementProgram Program;
@@ -125,9 +131,45 @@ void PlaceNewWindow(HWND window) {
   Program.nextPlaced = (Program.nextPlaced + 1) % kRememberedWindows;
 }
 
-void CALLBACK OnWindowShown(HWINEVENTHOOK, DWORD, HWND window, LONG object, LONG child, DWORD,
-                            DWORD) {
-  if (object == OBJID_WINDOW && child == CHILDID_SELF) PlaceNewWindow(window);
+// A window is placed when it becomes visible. Systems that report only its
+// creation (Wine does) get it checked on a timer until it shows.
+void WatchUntilVisible(HWND window) {
+  for (int i = 0; i < kPendingWindows; i++) {
+    if (Program.pending[i] == window) return;
+  }
+  for (int i = 0; i < kPendingWindows; i++) {
+    if (!Program.pending[i]) {
+      Program.pending[i] = window;
+      Program.pendingTicks[i] = 0;
+      SetTimer(Program.window, kPendingTimer, kPendingTickMs, nullptr);
+      return;
+    }
+  }
+}
+
+void CheckPendingWindows() {
+  int waiting = 0;
+  for (int i = 0; i < kPendingWindows; i++) {
+    HWND window = Program.pending[i];
+    if (!window) continue;
+    if (!IsWindow(window) || IsWindowVisible(window) || ++Program.pendingTicks[i] > kPendingTicks) {
+      Program.pending[i] = nullptr;
+      if (IsWindow(window) && IsWindowVisible(window)) PlaceNewWindow(window);
+    } else {
+      waiting++;
+    }
+  }
+  if (!waiting) KillTimer(Program.window, kPendingTimer);
+}
+
+void CALLBACK OnWindowEvent(HWINEVENTHOOK, DWORD event, HWND window, LONG object, LONG child,
+                            DWORD, DWORD) {
+  if (object != OBJID_WINDOW || child != CHILDID_SELF || !window) return;
+  if (Program.settings.appCount == 0 || GetAncestor(window, GA_ROOT) != window) return;
+  if (event == EVENT_OBJECT_CREATE && !IsWindowVisible(window))
+    WatchUntilVisible(window);
+  else
+    PlaceNewWindow(window);
 }
 
 void RegisterAreaHotKeys(HWND window) {
@@ -142,6 +184,7 @@ void RegisterAreaHotKeys(HWND window) {
 
 void StopPlacement(HWND window) {
   for (int32_t area = WholeArea; area <= LowerRight; area++) UnregisterHotKey(window, area);
+  KillTimer(window, kPendingTimer);
   if (Program.showHook) UnhookWinEvent(Program.showHook);
   Program.showHook = nullptr;
 }
@@ -150,6 +193,9 @@ LRESULT CALLBACK PlacementWindowProc(HWND window, UINT message, WPARAM wParam, L
   switch (message) {
     case WM_HOTKEY:
       OnHotKey(static_cast<int32_t>(wParam));
+      return 0;
+    case WM_TIMER:
+      if (wParam == kPendingTimer) CheckPendingWindows();
       return 0;
     case WM_DESTROY:
       StopPlacement(window);
@@ -193,8 +239,9 @@ int RunPlacement(HINSTANCE instance) {
     return 1;
   }
   RegisterAreaHotKeys(Program.window);
-  Program.showHook = SetWinEventHook(EVENT_OBJECT_SHOW, EVENT_OBJECT_SHOW, nullptr, OnWindowShown,
-                                     0, 0, WINEVENT_OUTOFCONTEXT | WINEVENT_SKIPOWNPROCESS);
+  Program.showHook = SetWinEventHook(EVENT_OBJECT_CREATE, EVENT_OBJECT_SHOW, nullptr,
+                                     OnWindowEvent, 0, 0,
+                                     WINEVENT_OUTOFCONTEXT | WINEVENT_SKIPOWNPROCESS);
   MSG message;
   while (GetMessageA(&message, nullptr, 0, 0) > 0) {
     TranslateMessage(&message);
