@@ -3,6 +3,7 @@
 // The setup closes a running copy by sending WM_DESTROY to that window, so
 // WM_DESTROY alone ends the program.
 #include <windows.h>
+#include <shellapi.h>
 
 #include "common/types.h"
 #include "product/product_program.h"
@@ -19,12 +20,21 @@ const int kPendingWindows = 32;
 const UINT_PTR kPendingTimer = 1;
 const UINT kPendingTickMs = 200;
 const int kPendingTicks = 25;   // a window that stays hidden 5 s is let go
+const UINT WMU_TRAYICON = WM_APP + 1;
+const UINT kTrayIconId = 1;
+const UINT_PTR kMenuAbout = 1, kMenuExit = 2;
+const char kAboutText[] =
+    "Morvantile 3.04 Basic\n\n"
+    "Morvantile moves the active window into an area of the screen when you press one of "
+    "its hot keys: by default Ctrl+Shift with Home for the whole area, an arrow key for a "
+    "side or a half, or 1 to 4 for a quarter.";
 
 struct PlacementProgram {
   HWND window;
   const PlacementLibrary* library;
   ProductSettings settings;
   HWINEVENTHOOK showHook;
+  UINT taskbarCreated;               // the notification area was (re)started
   HWND placed[kRememberedWindows];   // recently placed, so each is placed once
   int nextPlaced;
   HWND pending[kPendingWindows];     // created, not yet visible
@@ -182,7 +192,44 @@ void RegisterAreaHotKeys(HWND window) {
   }
 }
 
+// The icon in the notification area: the user's way to learn what runs and
+// to end it.
+void ShowTrayIcon(HWND window, DWORD action) {
+  NOTIFYICONDATAA icon = {};
+  icon.cbSize = sizeof icon;
+  icon.hWnd = window;
+  icon.uID = kTrayIconId;
+  icon.uFlags = NIF_ICON | NIF_TIP | NIF_MESSAGE;
+  icon.uCallbackMessage = WMU_TRAYICON;
+  icon.hIcon = LoadIconA(nullptr, IDI_APPLICATION);
+  lstrcpynA(icon.szTip, "Morvantile", sizeof icon.szTip);
+  Shell_NotifyIconA(action, &icon);
+}
+
+void ShowTrayMenu(HWND window) {
+  HMENU menu = CreatePopupMenu();
+  if (!menu) return;
+  AppendMenuA(menu, MF_STRING, kMenuAbout, "&About Morvantile");
+  AppendMenuA(menu, MF_SEPARATOR, 0, nullptr);
+  AppendMenuA(menu, MF_STRING, kMenuExit, "E&xit");
+  POINT at;
+  GetCursorPos(&at);
+  SetForegroundWindow(window);   // so that the menu closes when clicked away
+  const UINT_PTR choice = TrackPopupMenu(menu, TPM_RETURNCMD | TPM_RIGHTBUTTON, at.x, at.y, 0,
+                                         window, nullptr);
+  DestroyMenu(menu);
+  if (choice == kMenuAbout)
+    MessageBoxA(window, kAboutText, "About Morvantile", MB_OK | MB_ICONINFORMATION);
+  else if (choice == kMenuExit)
+    DestroyWindow(window);
+}
+
 void StopPlacement(HWND window) {
+  NOTIFYICONDATAA icon = {};
+  icon.cbSize = sizeof icon;
+  icon.hWnd = window;
+  icon.uID = kTrayIconId;
+  Shell_NotifyIconA(NIM_DELETE, &icon);
   for (int32_t area = WholeArea; area <= LowerRight; area++) UnregisterHotKey(window, area);
   KillTimer(window, kPendingTimer);
   if (Program.showHook) UnhookWinEvent(Program.showHook);
@@ -197,10 +244,17 @@ LRESULT CALLBACK PlacementWindowProc(HWND window, UINT message, WPARAM wParam, L
     case WM_TIMER:
       if (wParam == kPendingTimer) CheckPendingWindows();
       return 0;
+    case WMU_TRAYICON:
+      if (lParam == WM_RBUTTONUP || lParam == WM_LBUTTONUP) ShowTrayMenu(window);
+      return 0;
     case WM_DESTROY:
       StopPlacement(window);
       PostQuitMessage(0);
       return 0;
+  }
+  if (message == Program.taskbarCreated && message != 0) {
+    ShowTrayIcon(window, NIM_ADD);
+    return 0;
   }
   return DefWindowProcA(window, message, wParam, lParam);
 }
@@ -238,6 +292,8 @@ int RunPlacement(HINSTANCE instance) {
     CloseHandle(mutex);
     return 1;
   }
+  Program.taskbarCreated = RegisterWindowMessageA("TaskbarCreated");
+  ShowTrayIcon(Program.window, NIM_ADD);
   RegisterAreaHotKeys(Program.window);
   Program.showHook = SetWinEventHook(EVENT_OBJECT_CREATE, EVENT_OBJECT_SHOW, nullptr,
                                      OnWindowEvent, 0, 0,

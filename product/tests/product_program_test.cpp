@@ -183,8 +183,7 @@ TEST_F(ProductProgram, CarriesProductVersion304AndADifferentFileVersion) {
 }
 
 TEST_F(ProductProgram, MovesTheForegroundWindowOnTheHotKeysOfItsSettingsFile) {
-  // Right side = Ctrl+Alt+R, upper-left = Shift+Win... keep to keys Wine
-  // delivers: Ctrl+Alt+R and Ctrl+Alt+U.
+  // Right side = Ctrl+Alt+R, upper-left = Ctrl+Alt+U.
   uint32_t hotKeys[9] = {0x60024, 0x60025, 0x60026, 0x30052, 0x60028,
                          0x30055, 0x60032, 0x60033, 0x60034};
   std::string file = SettingsFile(hotKeys, 600, 400, 100, 10, "C:\\NONE\\NONE.EXE", 0x1001);
@@ -214,7 +213,7 @@ TEST_F(ProductProgram, MovesTheForegroundWindowOnTheHotKeysOfItsSettingsFile) {
   DestroyWindow(window);
 }
 
-TEST_F(ProductProgram, PlacesWindowsOfAListedApplicationWhenTheyAppear) {
+TEST_F(ProductProgram, WithoutASettingsFileUsesTheRegistryAndPlacesListedApplications) {
   // No settings file: the registry holds the coverage area and the list.
   ScopedTestKey key(HKEY_CURRENT_USER, kProductKey);
   HKEY apps, coverage;
@@ -232,6 +231,12 @@ TEST_F(ProductProgram, PlacesWindowsOfAListedApplicationWhenTheyAppear) {
                  reinterpret_cast<const BYTE*>(&rightBottom), 4);
   RegSetValueExA(coverage, "VertHorz", 0, REG_DWORD, reinterpret_cast<const BYTE*>(&split), 4);
   RegCloseKey(coverage);
+  HKEY hotKeys;
+  ASSERT_EQ(RegCreateKeyExA(HKEY_CURRENT_USER, "Software\\Quillfern\\Morvantile\\HotKeys", 0,
+                            nullptr, 0, KEY_WRITE, nullptr, &hotKeys, nullptr), ERROR_SUCCESS);
+  const DWORD ctrlAltU = 0x30055;
+  RegSetValueExA(hotKeys, "Upper-Left", 0, REG_DWORD, reinterpret_cast<const BYTE*>(&ctrlAltU), 4);
+  RegCloseKey(hotKeys);
   ASSERT_NE(Start(), nullptr);
   Sleep(300);
 
@@ -243,6 +248,12 @@ TEST_F(ProductProgram, PlacesWindowsOfAListedApplicationWhenTheyAppear) {
   const RECT lowerRightArea = {work.left + 500, work.top + 300, work.right - 40,
                                work.bottom - 30};
   EXPECT_TRUE(WaitForRect(window, lowerRightArea, &actual))
+      << actual.left << "," << actual.top << "," << actual.right << "," << actual.bottom;
+  // The hot key stored in the registry works too.
+  SetForegroundWindow(window);
+  PressKeys({VK_CONTROL, VK_MENU, 'U'});
+  const RECT upperLeftArea = {work.left + 50, work.top + 20, work.left + 500, work.top + 300};
+  EXPECT_TRUE(WaitForRect(window, upperLeftArea, &actual))
       << actual.left << "," << actual.top << "," << actual.right << "," << actual.bottom;
   DestroyWindow(window);
 }
