@@ -431,7 +431,9 @@ void ExpectDecodersAgree(const std::vector<uint8_t>& stream, const std::string& 
   EXPECT_EQ(got.handedBlock, !expected.bytes.empty()) << what;
   EXPECT_TRUE(got.tailZero) << what;
 #ifdef _WIN32
-  if (got.handedBlock) EXPECT_EQ(got.capacity, expected.capacity) << what;
+  if (got.handedBlock) {
+    EXPECT_EQ(got.capacity, expected.capacity) << what;
+  }
 #endif
 }
 
@@ -446,7 +448,9 @@ void ExpectReferenceStreamDecodes(const std::vector<uint8_t>& stream, const std:
   EXPECT_TRUE(got.tailZero) << what;
   EXPECT_EQ(got.handedBlock, !data.empty()) << what;
 #ifdef _WIN32
-  if (got.handedBlock) EXPECT_EQ(got.capacity, (data.size() + 4095) / 4096 * 4096) << what;
+  if (got.handedBlock) {
+    EXPECT_EQ(got.capacity, (data.size() + 4095) / 4096 * 4096) << what;
+  }
 #endif
   std::vector<uint8_t> followed = stream;
   followed.insert(followed.end(), {0xFF, 0x00, 0x5A});
