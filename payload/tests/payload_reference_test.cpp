@@ -272,6 +272,7 @@ class Encoder {
     return bytes_;   // the unused low bits of the last byte are already zero
   }
 
+  int FillBits() const { return (8 - used_) & 7; }   // zero bits that end the last byte
   const std::vector<uint8_t>& data() const { return data_; }
   const RootHistory& history() const { return tree_.history; }
 
@@ -496,6 +497,11 @@ TEST(PayloadReference, RandomTokenStreamsDecodeInTheCodec) {
     std::vector<uint8_t> stream = e.Finish();
     std::string what = "tokens, " + std::to_string(shape.size) + " bytes, seed " + std::to_string(seed);
     ExpectReferenceStreamDecodes(stream, data, what);
+    if (e.FillBits() > 0) {   // the fill bits are never examined
+      std::vector<uint8_t> filled = stream;
+      filled.back() = static_cast<uint8_t>(filled.back() | ((1u << e.FillBits()) - 1));
+      ExpectReferenceStreamDecodes(filled, data, what + ", fill bits set");
+    }
     ref::Decoded own = ref::Decode(stream);
     ASSERT_EQ(own.ok, 1) << what;
     ASSERT_TRUE(own.bytes == data) << what;
