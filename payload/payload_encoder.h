@@ -38,7 +38,8 @@ struct PayloadModel;
 void PutPayloadSymbol(PayloadModel* model, PayloadBitWriter* writer, int symbol);
 
 // The copy symbol and extra-bits value for a copy of `length` bytes from
-// `distance` back (length <= distance <= window size).
+// `distance` back (length <= distance <= window size, and distance - length
+// at most 21,839, so a copy from the full window is 64 bytes long).
 struct PayloadCopyCode {
   int symbol;
   int extraBits;
