@@ -23,6 +23,7 @@ if(BUILD_TESTING)
   set(codec_test_sources
       ${CMAKE_CURRENT_LIST_DIR}/tests/payload_decoder_test.cpp
       ${CMAKE_CURRENT_LIST_DIR}/tests/payload_model_test.cpp
+      ${CMAKE_CURRENT_LIST_DIR}/tests/payload_reference_test.cpp
       ${CMAKE_CURRENT_LIST_DIR}/tests/payload_roundtrip_test.cpp
       ${CMAKE_CURRENT_LIST_DIR}/tests/payload_test_support.cpp
       ${CMAKE_CURRENT_LIST_DIR}/payload_decoder.cpp
