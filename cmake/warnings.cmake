@@ -14,8 +14,7 @@ endfunction()
 # They are built for size and stripped: every byte travels in the setup.
 function(mv_windows_program target)
   mv_warnings(${target})
-  target_compile_options(${target} PRIVATE -fno-exceptions -fno-rtti -Os
-                         -ffunction-sections -fdata-sections)
+  target_compile_options(${target} PRIVATE -fno-exceptions -fno-rtti)
   target_link_options(${target} PRIVATE -static -static-libgcc -static-libstdc++
                       -s -Wl,--gc-sections)
 endfunction()

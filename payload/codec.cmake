@@ -23,6 +23,7 @@ if(BUILD_TESTING)
   set(codec_test_sources
       ${CMAKE_CURRENT_LIST_DIR}/tests/payload_decoder_test.cpp
       ${CMAKE_CURRENT_LIST_DIR}/tests/payload_model_test.cpp
+      ${CMAKE_CURRENT_LIST_DIR}/tests/payload_reference_test.cpp
       ${CMAKE_CURRENT_LIST_DIR}/tests/payload_roundtrip_test.cpp
       ${CMAKE_CURRENT_LIST_DIR}/tests/payload_test_support.cpp
       ${CMAKE_CURRENT_LIST_DIR}/payload_decoder.cpp
@@ -48,6 +49,14 @@ endif()
 # encode-then-decode round trip. The test command runs each one briefly.
 if(NOT WIN32 AND CMAKE_CXX_COMPILER_ID STREQUAL "Clang")
   set(codec_fuzz_flags -fsanitize=fuzzer,address,undefined -fno-sanitize-recover=all)
+  # Seeds: the licence text, and its stream for the decoder to mutate.
+  set(fuzz_seeds ${CMAKE_CURRENT_BINARY_DIR}/fuzz-seeds)
+  add_custom_command(OUTPUT ${fuzz_seeds}/licence.pl
+                     COMMAND ${CMAKE_COMMAND} -E make_directory ${fuzz_seeds}
+                     COMMAND ${CMAKE_COMMAND} -E copy ${CMAKE_SOURCE_DIR}/resources/licence.txt ${fuzz_seeds}/licence.txt
+                     COMMAND payload-tool encode ${CMAKE_SOURCE_DIR}/resources/licence.txt ${fuzz_seeds}/licence.pl
+                     DEPENDS payload-tool ${CMAKE_SOURCE_DIR}/resources/licence.txt VERBATIM)
+  add_custom_target(payload_fuzz_seeds ALL DEPENDS ${fuzz_seeds}/licence.pl)
   foreach(fuzzer decoder roundtrip)
     add_executable(payload_${fuzzer}_fuzz
                    ${CMAKE_CURRENT_LIST_DIR}/fuzz/payload_${fuzzer}_fuzz.cpp
@@ -59,10 +68,24 @@ if(NOT WIN32 AND CMAKE_CXX_COMPILER_ID STREQUAL "Clang")
     target_link_options(payload_${fuzzer}_fuzz PRIVATE ${codec_fuzz_flags})
     mv_warnings(payload_${fuzzer}_fuzz)
     if(BUILD_TESTING)
+      # Each run starts from its own copy of the seeds, so that runs stay alike.
+      set(corpus ${CMAKE_CURRENT_BINARY_DIR}/fuzz-corpus-${fuzzer})
       add_test(NAME payload_${fuzzer}_fuzz
-               COMMAND payload_${fuzzer}_fuzz -runs=20000 -max_total_time=10 -max_len=20000
-                       -seed=1 -print_final_stats=1)
+               COMMAND sh -c "rm -rf '${corpus}' && mkdir -p '${corpus}' && cp '${fuzz_seeds}'/* '${corpus}' && exec \"$0\" \"$@\" '${corpus}'"
+                       $<TARGET_FILE:payload_${fuzzer}_fuzz>
+                       -runs=20000 -max_total_time=10 -max_len=20000 -seed=1 -print_final_stats=1)
       set_tests_properties(payload_${fuzzer}_fuzz PROPERTIES LABELS "native;fuzz")
     endif()
   endforeach()
+endif()
+
+# Compression and speed against gzip, xz and zlib: build/host/payload-bench.
+if(NOT WIN32)
+  find_package(ZLIB)
+  if(ZLIB_FOUND)
+    add_executable(payload-bench ${CMAKE_CURRENT_LIST_DIR}/bench/payload_bench.cpp)
+    target_link_libraries(payload-bench PRIVATE payload_encoder ZLIB::ZLIB)
+    set_target_properties(payload-bench PROPERTIES RUNTIME_OUTPUT_DIRECTORY ${CMAKE_BINARY_DIR})
+    mv_warnings(payload-bench)
+  endif()
 endif()

@@ -29,55 +29,79 @@ static inline int SiblingOf(const PayloadModel* model, int node) {
   return model->left[up] == node ? model->right[up] : model->left[up];
 }
 
-// Sets each ancestor of `node` to the sum of its two children, `sibling`
-// being node's sibling, up to the root; then halves every count if the root
-// has reached the limit exactly.
-static void RecomputeSums(PayloadModel* model, int node, int sibling) {
-  for (;;) {
-    int up = model->parent[node];
-    model->count[up] = AddCounts(model->count[node], model->count[sibling]);
-    node = up;
-    if (node == kPayloadRoot) break;
-    sibling = SiblingOf(model, node);
+// The path from the root to an updated leaf: node[0] is the root, node[depth]
+// the leaf, and sibling[l] the other child of node[l]'s parent. Sums run
+// along it instead of chasing parent links again after every swap. The
+// decoder records it on its way down the tree.
+struct ModelPath {
+  uint16_t node[kPayloadInternalNodes + 1];
+  uint16_t sibling[kPayloadInternalNodes + 1];
+  int depth;
+};
+
+// Sets each node of the path above `level` to the sum of its two children,
+// up to the root; then halves every count if the root has reached the limit
+// exactly. A root count that jumps past the limit is left alone.
+static inline void RecomputeSums(PayloadModel* model, const ModelPath* path, int level) {
+  int16_t* count = model->count;
+  int16_t sum = count[path->node[level]];   // carried in a register, level by level
+  for (int l = level; l > 0; --l) {
+    sum = AddCounts(sum, count[path->sibling[l]]);
+    count[path->node[l - 1]] = sum;
   }
-  if (model->count[kPayloadRoot] == kPayloadCountLimit) {
-    for (int i = 1; i <= kPayloadNodes; ++i)
-      model->count[i] = static_cast<int16_t>(model->count[i] >> 1);
+  if (count[kPayloadRoot] == kPayloadCountLimit) {
+    for (int i = 1; i <= kPayloadNodes; ++i) count[i] = static_cast<int16_t>(count[i] >> 1);
+  }
+}
+
+static inline void UpdateAlongPath(PayloadModel* model, ModelPath* path) {
+  int depth = path->depth;
+  int leaf = path->node[depth];
+  model->count[leaf] = AddCounts(model->count[leaf], 1);
+  if (depth == 1) return;   // a child of the root: the root's count is not touched
+  RecomputeSums(model, path, depth);
+
+  // Climb from the leaf: whenever a node outweighs its uncle (signed
+  // compare; equal counts stay), the two trade places.
+  for (int l = depth; l >= 2; --l) {
+    int a = path->node[l], ua = path->node[l - 1], uua = path->node[l - 2];
+    int uncle = path->sibling[l - 1];
+    if (model->count[a] <= model->count[uncle]) continue;
+    if (model->left[uua] == ua)
+      model->right[uua] = static_cast<uint16_t>(a);
+    else
+      model->left[uua] = static_cast<uint16_t>(a);
+    int other;
+    if (model->left[ua] == a) {
+      model->left[ua] = static_cast<uint16_t>(uncle);
+      other = model->right[ua];
+    } else {
+      model->right[ua] = static_cast<uint16_t>(uncle);
+      other = model->left[ua];
+    }
+    model->parent[uncle] = static_cast<uint16_t>(ua);
+    model->parent[a] = static_cast<uint16_t>(uua);
+    // ua now holds uncle and other, and its own sibling is a.
+    path->node[l] = static_cast<uint16_t>(uncle);
+    path->sibling[l] = static_cast<uint16_t>(other);
+    path->sibling[l - 1] = static_cast<uint16_t>(a);
+    RecomputeSums(model, path, l);
   }
 }
 
 void UpdatePayloadModel(PayloadModel* model, int symbol) {
-  int a = symbol + kPayloadSymbols;
-  model->count[a] = AddCounts(model->count[a], 1);
-  if (model->parent[a] == kPayloadRoot) return;
-
-  int ua = model->parent[a];
-  RecomputeSums(model, a, SiblingOf(model, a));
-  do {
-    int uua = model->parent[ua];
-    int uncle = model->left[uua] == ua ? model->right[uua] : model->left[uua];
-    if (model->count[a] > model->count[uncle]) {
-      // a trades places with its uncle: a moves up beside ua.
-      if (model->left[uua] == ua)
-        model->right[uua] = static_cast<uint16_t>(a);
-      else
-        model->left[uua] = static_cast<uint16_t>(a);
-      int other;
-      if (model->left[ua] == a) {
-        model->left[ua] = static_cast<uint16_t>(uncle);
-        other = model->right[ua];
-      } else {
-        model->right[ua] = static_cast<uint16_t>(uncle);
-        other = model->left[ua];
-      }
-      model->parent[uncle] = static_cast<uint16_t>(ua);
-      model->parent[a] = static_cast<uint16_t>(uua);
-      RecomputeSums(model, uncle, other);
-      a = uncle;
-    }
-    a = model->parent[a];
-    ua = model->parent[a];
-  } while (ua != kPayloadRoot);
+  uint16_t upward[kPayloadInternalNodes + 1];
+  int depth = 0;
+  for (int node = symbol + kPayloadSymbols; node != kPayloadRoot; node = model->parent[node])
+    upward[depth++] = static_cast<uint16_t>(node);
+  ModelPath path;
+  path.depth = depth;
+  path.node[0] = kPayloadRoot;
+  for (int l = 1; l <= depth; ++l) {
+    path.node[l] = upward[depth - l];
+    path.sibling[l] = static_cast<uint16_t>(SiblingOf(model, path.node[l]));
+  }
+  UpdateAlongPath(model, &path);
 }
 
 // ---------------------------------------------------------------------------
@@ -143,17 +167,43 @@ static uint32_t TakeNumber(int bits) {
   return value;
 }
 
-// Returns the symbol, or -1 when the input runs out.
+// Returns the symbol, or -1 when the input runs out. The bit reader's state
+// is held in locals along the walk down the tree, and stored back after it.
 static int DecodeSymbol() {
+  ModelPath path;
+  const unsigned char* cursor = payloadInputCursor;
+  uint32_t buffer = bitBuffer;
+  int32_t left = bitsLeft;
   int node = kPayloadRoot;
+  int depth = 0;
+  path.node[0] = kPayloadRoot;
   do {
-    int bit = TakeBit();
-    if (!inputIntact) return -1;
-    node = bit ? decoderModel.right[node] : decoderModel.left[node];
+    if (left == 0) {
+      if (cursor >= payloadInputEnd) {
+        inputIntact = 0;
+        payloadInputCursor = cursor;
+        bitsLeft = 0;
+        return -1;
+      }
+      buffer = *cursor++;
+      left = 7;
+    } else {
+      --left;
+    }
+    int bit = (buffer >> 7) & 1;
+    buffer <<= 1;
+    uint16_t zero = decoderModel.left[node], one = decoderModel.right[node];
+    ++depth;
+    path.node[depth] = bit ? one : zero;
+    path.sibling[depth] = bit ? zero : one;
+    node = path.node[depth];
   } while (node <= kPayloadInternalNodes);
-  int symbol = node - kPayloadSymbols;
-  UpdatePayloadModel(&decoderModel, symbol);
-  return symbol;
+  payloadInputCursor = cursor;
+  bitBuffer = buffer;
+  bitsLeft = left;
+  path.depth = depth;
+  UpdateAlongPath(&decoderModel, &path);
+  return node - kPayloadSymbols;
 }
 
 // The output grows by fixed steps into a fresh zero-filled block, so every
@@ -196,15 +246,35 @@ static int AppendCopy(int copySymbol) {
   // The window holds no bytes from before the stream's start.
   if (distance > payloadOutputCount) return 0;
 
-  uint32_t source = windowPosition >= distance ? windowPosition - distance
-                                               : windowPosition + kPayloadWindowSize - distance;
+  // A copy is at most 64 bytes, so one growth step always makes room; the
+  // block ends up the same size as when grown byte by byte.
+  if (outputCapacity - payloadOutputCount < length && !GrowOutput()) return 0;
+  unsigned char* out = outputBlock + payloadOutputCount;
+  payloadOutputCount += length;
+
+  const uint32_t size = kPayloadWindowSize;
+  uint32_t source = windowPosition >= distance ? windowPosition - distance : windowPosition + size - distance;
   uint32_t destination = windowPosition;
-  for (uint32_t i = 0; i < length; ++i) {
-    unsigned char byte = window[source];   // read before writing: distance may be the whole window
-    if (!AppendOutput(byte)) return 0;
-    window[destination] = byte;
-    if (++source == static_cast<uint32_t>(kPayloadWindowSize)) source = 0;
-    if (++destination == static_cast<uint32_t>(kPayloadWindowSize)) destination = 0;
+  // Each source byte is read before its destination is written: at the
+  // largest distance the two positions are the same.
+  if (source + length <= size && destination + length <= size) {
+    const unsigned char* from = window + source;
+    unsigned char* to = window + destination;
+    for (uint32_t i = 0; i < length; ++i) {
+      unsigned char byte = from[i];
+      out[i] = byte;
+      to[i] = byte;
+    }
+    destination += length;
+    if (destination == size) destination = 0;
+  } else {
+    for (uint32_t i = 0; i < length; ++i) {
+      unsigned char byte = window[source];
+      out[i] = byte;
+      window[destination] = byte;
+      if (++source == size) source = 0;
+      if (++destination == size) destination = 0;
+    }
   }
   windowPosition = destination;
   return 1;

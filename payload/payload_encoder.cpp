@@ -148,15 +148,21 @@ class Encoder {
     return writer_.Finish();
   }
 
+  // The root count jumped past the halving limit somewhere, which no
+  // choice near that point could avoid (see NearTheCountLimit).
+  bool JumpedPastTheLimit() const { return jumpedPastTheLimit_; }
+
  private:
   void Emit(size_t position, Step step) {
+    int rootBefore = model_.count[kPayloadRoot];
     if (step.distance == 0) {
       PutPayloadSymbol(&model_, &writer_, data_[position]);
-      return;
+    } else {
+      PayloadCopyCode code = PayloadCopyCodeFor(step.length, step.distance);
+      PutPayloadSymbol(&model_, &writer_, code.symbol);
+      writer_.PutNumberLowFirst(code.extraValue, code.extraBits);
     }
-    PayloadCopyCode code = PayloadCopyCodeFor(step.length, step.distance);
-    PutPayloadSymbol(&model_, &writer_, code.symbol);
-    writer_.PutNumberLowFirst(code.extraValue, code.extraBits);
+    if (rootBefore < kPayloadCountLimit && model_.count[kPayloadRoot] > kPayloadCountLimit) jumpedPastTheLimit_ = true;
   }
 
   size_t ParseGreedily(size_t position) {
@@ -167,8 +173,11 @@ class Encoder {
     return position + static_cast<size_t>(step.length);
   }
 
-  // Code length of every symbol in the current tree.
-  void MeasurePrices() {
+  // Prices are in quarter bits, so that two trees' prices can be blended.
+  static const int kPriceScale = 4;
+
+  // Code length of every symbol in `model`'s tree.
+  static void MeasurePrices(const PayloadModel& model, int* price) {
     int depth[kPayloadNodes + 1];
     depth[kPayloadRoot] = 0;
     int stack[kPayloadNodes];
@@ -177,10 +186,10 @@ class Encoder {
     while (top > 0) {
       int node = stack[--top];
       if (node > kPayloadInternalNodes) {
-        price_[node - kPayloadSymbols] = depth[node];
+        price[node - kPayloadSymbols] = depth[node] * kPriceScale;
         continue;
       }
-      int left = model_.left[node], right = model_.right[node];
+      int left = model.left[node], right = model.right[node];
       depth[left] = depth[right] = depth[node] + 1;
       stack[top++] = left;
       stack[top++] = right;
@@ -191,31 +200,39 @@ class Encoder {
     uint32_t gap = static_cast<uint32_t>(distance - length);
     int range = RangeOfGap(gap);
     return price_[kPayloadFirstCopySymbol + kPayloadLengthsPerRange * range + (length - kPayloadMinCopy)] +
-           kPayloadRangeBits[range];
+           kPayloadRangeBits[range] * kPriceScale;
   }
 
-  // Cheapest parse of the bytes from `start` under the current prices,
-  // looking one longest copy beyond the block so that its end is not
-  // forced; emits the block's part of it and returns where it stopped.
-  size_t ParseBlockOptimally(size_t start) {
-    MeasurePrices();
-    size_t blockEnd = std::min(size_, start + static_cast<size_t>(options_.blockLength));
-    size_t end = std::min(size_, blockEnd + kPayloadMaxCopy);
+  // Copies at every position of the block and its look-ahead, found once
+  // for all the plans of the block.
+  void FindBlockMatches(size_t start, size_t end) {
+    blockMatches_.clear();
+    blockMatchStart_.assign(1, 0);
+    for (size_t position = start; position < end; ++position) {
+      finder_.Find(position, &matches_);
+      blockMatches_.insert(blockMatches_.end(), matches_.begin(), matches_.end());
+      blockMatchStart_.push_back(blockMatches_.size());
+    }
+  }
+
+  // Cheapest parse of the bytes from `start` to `end` under price_, into
+  // steps_ (last step first). The parse runs one longest copy beyond the
+  // block so that the block's end does not force its last steps.
+  void PlanBlock(size_t start, size_t end) {
     size_t span = end - start;
     cost_.assign(span + 1, std::numeric_limits<int64_t>::max());
     choice_.assign(span + 1, Step{0, 0});
     cost_[0] = 0;
     for (size_t i = 0; i < span; ++i) {
       int64_t here = cost_[i];
-      size_t position = start + i;
-      int64_t literal = here + price_[data_[position]];
+      int64_t literal = here + price_[data_[start + i]];
       if (literal < cost_[i + 1]) {
         cost_[i + 1] = literal;
         choice_[i + 1] = {1, 0};
       }
-      finder_.Find(position, &matches_);
       int length = kPayloadMinCopy;
-      for (const Match& match : matches_) {
+      for (size_t m = blockMatchStart_[i]; m < blockMatchStart_[i + 1]; ++m) {
+        const Match& match = blockMatches_[m];
         int longest = static_cast<int>(std::min<size_t>(static_cast<size_t>(match.length), span - i));
         length = std::max(length, match.distance - kMaxGap);
         for (; length <= longest; ++length) {
@@ -229,12 +246,166 @@ class Encoder {
     }
     steps_.clear();
     for (size_t i = span; i > 0; i -= static_cast<size_t>(choice_[i].length)) steps_.push_back(choice_[i]);
+  }
+
+  // Codes steps_ up to the block's end on a copy of the model: returns the
+  // bits per byte that they would really cost and leaves the model after them.
+  double TryPlan(size_t start, size_t blockEnd, PayloadModel* after) const {
+    *after = model_;
+    size_t position = start;
+    int64_t bits = 0;
+    for (auto step = steps_.rbegin(); step != steps_.rend() && position < blockEnd; ++step) {
+      int symbol = SymbolOf(position, *step);
+      for (int node = symbol + kPayloadSymbols; node != kPayloadRoot; node = after->parent[node]) ++bits;
+      if (step->distance != 0) bits += PayloadCopyCodeFor(step->length, step->distance).extraBits;
+      UpdatePayloadModel(after, symbol);
+      position += static_cast<size_t>(step->length);
+    }
+    return static_cast<double>(bits) / static_cast<double>(position - start);
+  }
+
+  // Parses a block and emits it. Prices from the tree at the block's start
+  // ignore how the tree adapts within the block; so the block is parsed
+  // again with prices blended towards the tree that the last plan would
+  // leave behind, each plan is tried on a copy of the model, and the one
+  // that really costs least is emitted. Returns where the emitted part ends.
+  size_t ParseBlockOptimally(size_t start) {
+    size_t blockEnd = std::min(size_, start + static_cast<size_t>(options_.blockLength));
+    size_t end = std::min(size_, blockEnd + kPayloadMaxCopy);
+    FindBlockMatches(start, end);
+    int startPrice[kPayloadSymbols];
+    MeasurePrices(model_, startPrice);
+    std::copy(startPrice, startPrice + kPayloadSymbols, price_);
+    PlanBlock(start, end);
+    if (options_.plansPerBlock > 1) {
+      PayloadModel after;
+      double bestCost = TryPlan(start, blockEnd, &after);
+      bestSteps_ = steps_;
+      // Weight, in quarters, of the later tree in each further plan.
+      static const int kLaterWeight[] = {2, 4, 1, 3};
+      for (int plan = 1; plan < options_.plansPerBlock; ++plan) {
+        int laterPrice[kPayloadSymbols];
+        MeasurePrices(after, laterPrice);
+        int weight = kLaterWeight[(plan - 1) % 4];
+        for (int s = 0; s < kPayloadSymbols; ++s)
+          price_[s] = (startPrice[s] * (4 - weight) + laterPrice[s] * weight + 2) / 4;
+        PlanBlock(start, end);
+        double cost = TryPlan(start, blockEnd, &after);
+        if (cost < bestCost) {
+          bestCost = cost;
+          bestSteps_ = steps_;
+        }
+      }
+      steps_.swap(bestSteps_);
+    }
+
     size_t position = start;
     for (auto step = steps_.rbegin(); step != steps_.rend() && position < blockEnd; ++step) {
+      if (NearTheCountLimit()) {
+        const Step* next = step + 1 != steps_.rend() ? &*(step + 1) : nullptr;
+        Step safe;
+        if (!PlanKeepsHalving(position, *step, next) && FindStepThatKeepsHalving(position, *step, &safe)) {
+          // The plan is left here; the next block parses on from the detour.
+          Emit(position, safe);
+          return position + static_cast<size_t>(safe.length);
+        }
+      }
       Emit(position, *step);
       position += static_cast<size_t>(step->length);
     }
     return position;
+  }
+
+  // Steering around the count limit. The counts are halved only when the
+  // root count equals 2,000 exactly. If it jumps past 2,000 instead (a
+  // symbol whose leaf hangs from the root does not update the root, so the
+  // root's children can outgrow it between two updates), the model stops
+  // adapting for tens of thousands of symbols and codes cost several
+  // percent more. So, near the limit, each planned symbol is tried on a
+  // copy of the model first, and one that would leave the model past the
+  // limit gives way to another way of coding the same bytes.
+  static int RootChildrenSum(const PayloadModel& model) {
+    return model.count[model.left[kPayloadRoot]] + model.count[model.right[kPayloadRoot]];
+  }
+
+  // Past the limit, or bound to jump past it at the next root update.
+  static bool PastTheLimit(const PayloadModel& model) {
+    int root = model.count[kPayloadRoot];
+    return root > kPayloadCountLimit || (root < kPayloadCountLimit && RootChildrenSum(model) >= kPayloadCountLimit);
+  }
+
+  bool NearTheCountLimit() const {
+    int root = model_.count[kPayloadRoot];
+    if (root >= kPayloadCountLimit || PastTheLimit(model_)) return false;   // nothing to keep, or too late
+    return root >= kPayloadCountLimit - 300 || RootChildrenSum(model_) >= kPayloadCountLimit - 300;
+  }
+
+  int SymbolOf(size_t position, Step step) const {
+    return step.distance == 0 ? data_[position] : PayloadCopyCodeFor(step.length, step.distance).symbol;
+  }
+
+  bool Misses(const PayloadModel& from, size_t position, Step step, PayloadModel* after) const {
+    *after = from;
+    UpdatePayloadModel(after, SymbolOf(position, step));
+    return PastTheLimit(*after);
+  }
+
+  // Every way to code the bytes at `position`: the copies, longest first,
+  // then the literal.
+  void StepsAt(size_t position, std::vector<Step>* steps) const {
+    std::vector<Match> matches;
+    finder_.Find(position, &matches);
+    steps->clear();
+    int length = kPayloadMinCopy;
+    for (const Match& match : matches) {
+      for (length = std::max(length, match.distance - kMaxGap); length <= match.length; ++length)
+        steps->push_back({length, match.distance});
+    }
+    std::reverse(steps->begin(), steps->end());
+    steps->push_back({1, 0});
+  }
+
+  bool SomeStepKeepsHalving(const PayloadModel& from, size_t position) const {
+    if (position >= size_) return true;
+    std::vector<Step> steps;
+    StepsAt(position, &steps);
+    PayloadModel after;
+    for (const Step& step : steps)
+      if (!Misses(from, position, step, &after)) return true;
+    return false;
+  }
+
+  // The planned step, and the next one or a replacement for it, stay short
+  // of the limit. Looking two steps ahead catches a jump that no choice at
+  // the second step could avoid any more.
+  bool PlanKeepsHalving(size_t position, Step step, const Step* next) const {
+    PayloadModel after, afterNext;
+    if (Misses(model_, position, step, &after)) return false;
+    size_t nextPosition = position + static_cast<size_t>(step.length);
+    if (!next || nextPosition >= size_) return true;
+    return !Misses(after, nextPosition, *next, &afterNext) || SomeStepKeepsHalving(after, nextPosition);
+  }
+
+  // The longest step other than `planned` that keeps the model short of the
+  // limit for two steps, else for one; false when there is none.
+  bool FindStepThatKeepsHalving(size_t position, Step planned, Step* safe) const {
+    std::vector<Step> steps;
+    StepsAt(position, &steps);
+    PayloadModel after;
+    const Step* fallback = nullptr;
+    for (const Step& step : steps) {
+      if ((step.length == planned.length && step.distance == planned.distance) ||
+          Misses(model_, position, step, &after))
+        continue;
+      if (SomeStepKeepsHalving(after, position + static_cast<size_t>(step.length))) {
+        *safe = step;
+        return true;
+      }
+      if (!fallback) fallback = &step;
+    }
+    if (!fallback) return false;
+    *safe = *fallback;
+    return true;
   }
 
   const uint8_t* data_;
@@ -242,17 +413,33 @@ class Encoder {
   PayloadEncoderOptions options_;
   MatchFinder finder_;
   PayloadModel model_;
+  bool jumpedPastTheLimit_ = false;
   PayloadBitWriter writer_;
   std::vector<Match> matches_;
   int price_[kPayloadSymbols];
   std::vector<int64_t> cost_;
   std::vector<Step> choice_;
   std::vector<Step> steps_;
+  std::vector<Step> bestSteps_;
+  std::vector<Match> blockMatches_;       // the copies of every position of the block...
+  std::vector<size_t> blockMatchStart_;   // ...where each position's begin
 };
 
 }  // namespace
 
 std::vector<uint8_t> EncodePayload(const uint8_t* data, size_t size, const PayloadEncoderOptions& options) {
   Encoder encoder(data, size, options);
-  return encoder.Run();
+  std::vector<uint8_t> best = encoder.Run();
+  if (!encoder.JumpedPastTheLimit() || !options.optimalParse) return best;
+  // Parsing with other block lengths shifts where the symbols fall, which
+  // usually lets the root count meet the limit exactly; keep the smallest.
+  for (int percent : {75, 125, 50, 150, 25}) {
+    PayloadEncoderOptions other = options;
+    other.blockLength = std::max(64, options.blockLength * percent / 100);
+    Encoder retry(data, size, other);
+    std::vector<uint8_t> stream = retry.Run();
+    if (stream.size() < best.size()) best.swap(stream);
+    if (!retry.JumpedPastTheLimit()) break;
+  }
+  return best;
 }

@@ -9,10 +9,12 @@
 
 struct PayloadEncoderOptions {
   int chainDepth = 512;     // hash-chain candidates examined per position
-  int blockLength = 2048;   // bytes parsed per block before prices are refreshed
+  int blockLength = 4096;   // bytes parsed per block before prices are refreshed
+  int plansPerBlock = 7;    // parses tried per block with differently blended prices
   bool optimalParse = true; // false: greedy longest match, one symbol at a time
 };
 
+// `size` must be below 2^31.
 std::vector<uint8_t> EncodePayload(const uint8_t* data, size_t size,
                                    const PayloadEncoderOptions& options = PayloadEncoderOptions());
 
@@ -36,7 +38,8 @@ struct PayloadModel;
 void PutPayloadSymbol(PayloadModel* model, PayloadBitWriter* writer, int symbol);
 
 // The copy symbol and extra-bits value for a copy of `length` bytes from
-// `distance` back (length <= distance <= window size).
+// `distance` back (length <= distance <= window size, and distance - length
+// at most 21,839, so a copy from the full window is 64 bytes long).
 struct PayloadCopyCode {
   int symbol;
   int extraBits;

@@ -56,6 +56,8 @@ int main(int argc, char** argv) {
   if (!ReadWholeFile(inPath, &input)) return Fail("cannot read", inPath);
 
   if (strcmp(argv[1], "encode") == 0) {
+    // The decoder counts its output in 32 bits; the encoder indexes in 31.
+    if (input.size() > 0x7FFFFFFFu) return Fail("input too large", inPath);
     std::vector<uint8_t> stream = EncodePayload(input.data(), input.size());
     if (!WriteFileAtomically(outPath, stream.data(), stream.size())) return Fail("cannot write", outPath);
     return 0;

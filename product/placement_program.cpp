@@ -3,6 +3,7 @@
 // The setup closes a running copy by sending WM_DESTROY to that window, so
 // WM_DESTROY alone ends the program.
 #include <windows.h>
+#include <shellapi.h>
 
 #include "common/types.h"
 #include "product/product_program.h"
@@ -15,14 +16,29 @@ const char kWindowClass[] = "MorvantilePlacement";
 const char kInstanceMutex[] = "Morvantile - Quillfern placement";
 const char kLibraryName[] = "Morvantile.dll";
 const int kRememberedWindows = 64;
+const int kPendingWindows = 32;
+const UINT_PTR kPendingTimer = 1;
+const UINT kPendingTickMs = 200;
+const int kPendingTicks = 25;   // a window that stays hidden 5 s is let go
+const UINT WMU_TRAYICON = WM_APP + 1;
+const UINT kTrayIconId = 1;
+const UINT_PTR kMenuAbout = 1, kMenuExit = 2;
+const char kAboutText[] =
+    "Morvantile 3.04 Basic\n\n"
+    "Morvantile moves the active window into an area of the screen when you press one of "
+    "its hot keys: by default Ctrl+Shift with Home for the whole area, an arrow key for a "
+    "side or a half, or 1 to 4 for a quarter.";
 
 struct PlacementProgram {
   HWND window;
   const PlacementLibrary* library;
   ProductSettings settings;
   HWINEVENTHOOK showHook;
+  UINT taskbarCreated;               // the notification area was (re)started
   HWND placed[kRememberedWindows];   // recently placed, so each is placed once
   int nextPlaced;
+  HWND pending[kPendingWindows];     // created, not yet visible
+  int pendingTicks[kPendingWindows];
 };
 
 PlacementProgram Program;
@@ -125,9 +141,45 @@ void PlaceNewWindow(HWND window) {
   Program.nextPlaced = (Program.nextPlaced + 1) % kRememberedWindows;
 }
 
-void CALLBACK OnWindowShown(HWINEVENTHOOK, DWORD, HWND window, LONG object, LONG child, DWORD,
-                            DWORD) {
-  if (object == OBJID_WINDOW && child == CHILDID_SELF) PlaceNewWindow(window);
+// A window is placed when it becomes visible. Systems that report only its
+// creation (Wine does) get it checked on a timer until it shows.
+void WatchUntilVisible(HWND window) {
+  for (int i = 0; i < kPendingWindows; i++) {
+    if (Program.pending[i] == window) return;
+  }
+  for (int i = 0; i < kPendingWindows; i++) {
+    if (!Program.pending[i]) {
+      Program.pending[i] = window;
+      Program.pendingTicks[i] = 0;
+      SetTimer(Program.window, kPendingTimer, kPendingTickMs, nullptr);
+      return;
+    }
+  }
+}
+
+void CheckPendingWindows() {
+  int waiting = 0;
+  for (int i = 0; i < kPendingWindows; i++) {
+    HWND window = Program.pending[i];
+    if (!window) continue;
+    if (!IsWindow(window) || IsWindowVisible(window) || ++Program.pendingTicks[i] > kPendingTicks) {
+      Program.pending[i] = nullptr;
+      if (IsWindow(window) && IsWindowVisible(window)) PlaceNewWindow(window);
+    } else {
+      waiting++;
+    }
+  }
+  if (!waiting) KillTimer(Program.window, kPendingTimer);
+}
+
+void CALLBACK OnWindowEvent(HWINEVENTHOOK, DWORD event, HWND window, LONG object, LONG child,
+                            DWORD, DWORD) {
+  if (object != OBJID_WINDOW || child != CHILDID_SELF || !window) return;
+  if (Program.settings.appCount == 0 || GetAncestor(window, GA_ROOT) != window) return;
+  if (event == EVENT_OBJECT_CREATE && !IsWindowVisible(window))
+    WatchUntilVisible(window);
+  else
+    PlaceNewWindow(window);
 }
 
 void RegisterAreaHotKeys(HWND window) {
@@ -140,8 +192,46 @@ void RegisterAreaHotKeys(HWND window) {
   }
 }
 
+// The icon in the notification area: the user's way to learn what runs and
+// to end it.
+void ShowTrayIcon(HWND window, DWORD action) {
+  NOTIFYICONDATAA icon = {};
+  icon.cbSize = sizeof icon;
+  icon.hWnd = window;
+  icon.uID = kTrayIconId;
+  icon.uFlags = NIF_ICON | NIF_TIP | NIF_MESSAGE;
+  icon.uCallbackMessage = WMU_TRAYICON;
+  icon.hIcon = LoadIconA(nullptr, IDI_APPLICATION);
+  lstrcpynA(icon.szTip, "Morvantile", sizeof icon.szTip);
+  Shell_NotifyIconA(action, &icon);
+}
+
+void ShowTrayMenu(HWND window) {
+  HMENU menu = CreatePopupMenu();
+  if (!menu) return;
+  AppendMenuA(menu, MF_STRING, kMenuAbout, "&About Morvantile");
+  AppendMenuA(menu, MF_SEPARATOR, 0, nullptr);
+  AppendMenuA(menu, MF_STRING, kMenuExit, "E&xit");
+  POINT at;
+  GetCursorPos(&at);
+  SetForegroundWindow(window);   // so that the menu closes when clicked away
+  const UINT_PTR choice = TrackPopupMenu(menu, TPM_RETURNCMD | TPM_RIGHTBUTTON, at.x, at.y, 0,
+                                         window, nullptr);
+  DestroyMenu(menu);
+  if (choice == kMenuAbout)
+    MessageBoxA(window, kAboutText, "About Morvantile", MB_OK | MB_ICONINFORMATION);
+  else if (choice == kMenuExit)
+    DestroyWindow(window);
+}
+
 void StopPlacement(HWND window) {
+  NOTIFYICONDATAA icon = {};
+  icon.cbSize = sizeof icon;
+  icon.hWnd = window;
+  icon.uID = kTrayIconId;
+  Shell_NotifyIconA(NIM_DELETE, &icon);
   for (int32_t area = WholeArea; area <= LowerRight; area++) UnregisterHotKey(window, area);
+  KillTimer(window, kPendingTimer);
   if (Program.showHook) UnhookWinEvent(Program.showHook);
   Program.showHook = nullptr;
 }
@@ -151,10 +241,20 @@ LRESULT CALLBACK PlacementWindowProc(HWND window, UINT message, WPARAM wParam, L
     case WM_HOTKEY:
       OnHotKey(static_cast<int32_t>(wParam));
       return 0;
+    case WM_TIMER:
+      if (wParam == kPendingTimer) CheckPendingWindows();
+      return 0;
+    case WMU_TRAYICON:
+      if (lParam == WM_RBUTTONUP || lParam == WM_LBUTTONUP) ShowTrayMenu(window);
+      return 0;
     case WM_DESTROY:
       StopPlacement(window);
       PostQuitMessage(0);
       return 0;
+  }
+  if (message == Program.taskbarCreated && message != 0) {
+    ShowTrayIcon(window, NIM_ADD);
+    return 0;
   }
   return DefWindowProcA(window, message, wParam, lParam);
 }
@@ -192,9 +292,12 @@ int RunPlacement(HINSTANCE instance) {
     CloseHandle(mutex);
     return 1;
   }
+  Program.taskbarCreated = RegisterWindowMessageA("TaskbarCreated");
+  ShowTrayIcon(Program.window, NIM_ADD);
   RegisterAreaHotKeys(Program.window);
-  Program.showHook = SetWinEventHook(EVENT_OBJECT_SHOW, EVENT_OBJECT_SHOW, nullptr, OnWindowShown,
-                                     0, 0, WINEVENT_OUTOFCONTEXT | WINEVENT_SKIPOWNPROCESS);
+  Program.showHook = SetWinEventHook(EVENT_OBJECT_CREATE, EVENT_OBJECT_SHOW, nullptr,
+                                     OnWindowEvent, 0, 0,
+                                     WINEVENT_OUTOFCONTEXT | WINEVENT_SKIPOWNPROCESS);
   MSG message;
   while (GetMessageA(&message, nullptr, 0, 0) > 0) {
     TranslateMessage(&message);

@@ -9,35 +9,28 @@ namespace {
 const char kUninstallSwitch[] = "/uninstall";
 const char kCleanupSwitch[] = "/uninstall-cleanup";
 
-// The arguments after the program name, which may be quoted.
-const char* SkipProgramName(const char* line) {
-  if (*line == '"') {
-    line++;
-    while (*line && *line != '"') line++;
-    if (*line == '"') line++;
-  } else {
-    while (*line && *line != ' ' && *line != '\t') line++;
-  }
-  while (*line == ' ' || *line == '\t') line++;
-  return line;
-}
+char Lower(char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c; }
 
-// Whether the arguments start with a switch, as a whole word, in any case.
-int StartsWithSwitch(const char* arguments, const char* name) {
-  for (; *name; name++, arguments++) {
-    char c = *arguments;
-    if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
-    if (c != *name) return 0;
+// Finds a switch as a word of its own, in any case, and returns what follows
+// it. The command line is searched whole: the uninstall entry holds the
+// program's path unquoted, so a path with spaces cannot be skipped reliably.
+const char* FindSwitch(const char* line, const char* name) {
+  for (const char* at = line; *at; at++) {
+    if (at != line && at[-1] != ' ' && at[-1] != '\t' && at[-1] != '"') continue;
+    const char* p = at;
+    const char* n = name;
+    while (*n && Lower(*p) == *n) p++, n++;
+    if (!*n && (*p == 0 || *p == ' ' || *p == '\t' || *p == '"')) return p;
   }
-  return *arguments == 0 || *arguments == ' ' || *arguments == '\t';
+  return nullptr;
 }
 
 }  // namespace
 
 int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int) {
-  const char* arguments = SkipProgramName(GetCommandLineA());
-  if (StartsWithSwitch(arguments, kCleanupSwitch))
-    return RunUninstallCleanup(arguments + lstrlenA(kCleanupSwitch));
-  if (StartsWithSwitch(arguments, kUninstallSwitch)) return RunUninstall();
+  const char* line = GetCommandLineA();
+  if (const char* arguments = FindSwitch(line, kCleanupSwitch))
+    return RunUninstallCleanup(arguments);
+  if (FindSwitch(line, kUninstallSwitch)) return RunUninstall();
   return RunPlacement(instance);
 }

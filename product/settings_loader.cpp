@@ -13,7 +13,8 @@ const char kSettingsFileName[] = "default.MorvantileSettings";
 namespace {
 
 const DWORD kLargestSettingsFile = 1 << 20;
-const char* const kAreaNames[9] = {"Whole Area", "Left Side",   "Top Half",
+const DWORD kLargestAppData = 64;   // the setup's readers accept no more
+const char* const kAreaNames[9] = {"Whole Area", "Left Side",  "Top Half",
                                    "Right Side", "Bottom Half", "Upper-Left",
                                    "Upper-Right", "Lower-Left", "Lower-Right"};
 
@@ -133,8 +134,8 @@ void ReadApplications(ProductSettings* settings) {
   for (DWORD index = 0; index < count; index++) {
     AppPlacement& app = apps[used];
     DWORD nameSize = sizeof app.path, type = 0;
-    char data[64];
-    DWORD dataSize = sizeof data - 1;
+    char data[kLargestAppData + 1];
+    DWORD dataSize = kLargestAppData;
     if (RegEnumValueA(key, index, app.path, &nameSize, nullptr, &type,
                       reinterpret_cast<BYTE*>(data), &dataSize) != ERROR_SUCCESS)
       continue;

@@ -56,7 +56,7 @@ void RemoveFile(const char* name) {
 
 // The setup writes psapi.dll only where the system lacks one; ours carries
 // our own version strings, so any other psapi.dll stays.
-int IsOurProcessStatusLibrary(const char* path) {
+int HasOurVersionStrings(const char* path) {
   DWORD ignored = 0;
   const DWORD size = GetFileVersionInfoSizeA(path, &ignored);
   if (size == 0 || size > 65536) return 0;
@@ -73,6 +73,19 @@ int IsOurProcessStatusLibrary(const char* path) {
                      reinterpret_cast<void**>(&product), &length))
     ours = lstrcmpA(company, "Quillfern") == 0 && lstrcmpA(product, "Morvantile") == 0;
   HeapFree(GetProcessHeap(), 0, block);
+  return ours;
+}
+
+// The version strings are read from a copy under another name: Wine answers
+// for its own psapi.dll when asked about any file of that name.
+int IsOurProcessStatusLibrary(const char* path) {
+  char tempFolder[MAX_PATH];
+  char copy[MAX_PATH];
+  const DWORD length = GetTempPathA(sizeof tempFolder, tempFolder);
+  if (length == 0 || length >= sizeof tempFolder) return 0;
+  if (!GetTempFileNameA(tempFolder, "mvp", 0, copy)) return 0;
+  const int ours = CopyFileA(path, copy, FALSE) && HasOurVersionStrings(copy);
+  DeleteFileA(copy);
   return ours;
 }
 

@@ -72,9 +72,11 @@ void RekeyAutoApps() {
     if (!entry) break;
     AppListAdd(entry);
   }
+  // A plain delete: the values go with the key, but a key that holds a
+  // sub-key (never written by the product) stays as it is.
   char path[kKeyPathSize];
   snprintf(path, sizeof path, "%s\\AutoApps", kOlderProductKeyPath);
-  DeleteRegistryTree(HKEY_CURRENT_USER, path);
+  RegDeleteKeyA(HKEY_CURRENT_USER, path);
   for (uint32_t index = 0;; ++index) {
     AppEntry* node = AppListAt(index);
     if (!node) break;
@@ -98,7 +100,7 @@ void ConvertOldClipPrint() {
   snprintf(path, sizeof path, "%s\\ClipPrint", kOlderProductKeyPath);
   HKEY key;
   if (RegOpenKeyExA(HKEY_CURRENT_USER, path, 0, KEY_READ, &key) == ERROR_SUCCESS) {
-    DWORD number = record.hotKey;
+    DWORD number = 0;  // a value shorter than four bytes is zero-extended
     DWORD size = sizeof number;
     if (RegQueryValueExA(key, "HotKey", nullptr, nullptr, reinterpret_cast<BYTE*>(&number),
                          &size) == ERROR_SUCCESS)
@@ -116,7 +118,7 @@ void ConvertOldClipPrint() {
       if (record.formatCount == 0) record.formatCount = 1;
     }
     char faceName[sizeof record.faceName];
-    if (QueryTextValue(key, "FaceName", faceName, sizeof faceName, nullptr))
+    if (QueryFaceName(key, faceName))
       MemCopy(record.faceName, faceName, strlen(faceName) + 1);
     RegCloseKey(key);
   }

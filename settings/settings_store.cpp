@@ -22,10 +22,10 @@ const uint32_t kDefaultHotKeys[] = {
     0x60024, 0x60025, 0x60026, 0x60027, 0x60028, 0x60031, 0x60032, 0x60033, 0x60034,
 };
 
-// The readers of numbers offer four bytes and ignore the type; a shorter
-// value only overlays the low bytes of what *value held.
+// The readers of numbers offer four bytes and ignore the type. A shorter
+// value is its number zero-extended: it never mixes with a default.
 int QueryNumber(HKEY key, const char* name, uint32_t* value) {
-  DWORD number = *value;
+  DWORD number = 0;
   DWORD size = sizeof number;
   if (RegQueryValueExA(key, name, nullptr, nullptr, reinterpret_cast<BYTE*>(&number), &size) !=
       ERROR_SUCCESS)
@@ -156,6 +156,12 @@ int QueryTextValue(HKEY key, const char* name, char* text, DWORD size, DWORD* ty
   return 1;
 }
 
+int QueryFaceName(HKEY key, char* faceName) {
+  DWORD type = REG_NONE;
+  return QueryTextValue(key, "FaceName", faceName, sizeof(ClipPrintSettings::faceName), &type) &&
+         type == REG_SZ;
+}
+
 uint32_t ReadUpgradeVer() {
   uint32_t version = 0;
   HKEY key;
@@ -241,7 +247,7 @@ void ReadClipPrint(ClipPrintSettings* settings) {
     else
       complete = 0;
     char faceName[sizeof record.faceName];
-    if (QueryTextValue(key, "FaceName", faceName, sizeof faceName, nullptr))
+    if (QueryFaceName(key, faceName))
       MemCopy(record.faceName, faceName, strlen(faceName) + 1);  // the default's tail stays
     else
       complete = 0;

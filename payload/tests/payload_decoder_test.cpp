@@ -4,40 +4,6 @@
 #include "payload/payload_encoder.h"
 #include "payload/tests/payload_test_support.h"
 
-namespace {
-
-// Builds a stream symbol by symbol, keeping the model in step.
-class StreamBuilder {
- public:
-  StreamBuilder() { ResetPayloadModel(&model_); }
-  void Literal(uint8_t byte) {
-    PutPayloadSymbol(&model_, &writer_, byte);
-    expected_.push_back(byte);
-  }
-  void Copy(int length, int distance) {
-    PayloadCopyCode code = PayloadCopyCodeFor(length, distance);
-    PutPayloadSymbol(&model_, &writer_, code.symbol);
-    writer_.PutNumberLowFirst(code.extraValue, code.extraBits);
-    for (int i = 0; i < length; ++i) {
-      size_t from = expected_.size() - static_cast<size_t>(distance);
-      expected_.push_back(from < expected_.size() ? expected_[from] : 0);
-    }
-  }
-  std::vector<uint8_t> Finish(size_t* bitCount = nullptr) {
-    PutPayloadSymbol(&model_, &writer_, kPayloadEndSymbol);
-    if (bitCount) *bitCount = writer_.BitCount();
-    return writer_.Finish();
-  }
-  const std::vector<uint8_t>& expected() const { return expected_; }
-
- private:
-  PayloadModel model_;
-  PayloadBitWriter writer_;
-  std::vector<uint8_t> expected_;
-};
-
-}  // namespace
-
 TEST(PayloadVectors, EndCodeAloneDecodesToNothing) {
   DecodeResult decoded = DecodeStream({0xBA, 0x80});
   EXPECT_EQ(decoded.ok, 1);

@@ -118,10 +118,11 @@ bool ReferenceDecode(const std::vector<uint8_t>& stream, ReferenceModel* model, 
   }
 }
 
-// A long run of zeros sends one copy symbol to the root's side, where its
-// updates stop short of the root; the next other symbol then lifts the
-// root count past 2,000 in one step, and the counts later wrap negative.
-std::vector<uint8_t> DataThatJumpsPastTheLimit() {
+// A long run of zeros coded as one repeated copy sends that copy symbol to
+// a child of the root, where its updates stop short of the root; the next
+// other symbol then lifts the root count past 2,000 in one step, and the
+// counts later wrap negative.
+std::vector<uint8_t> DataWithALongZeroRun() {
   std::vector<uint8_t> data = TextLikeBytes(20000, 51);
   data.insert(data.end(), 200000, 0);
   std::vector<uint8_t> tail = RandomBytes(45000, 52);
@@ -170,18 +171,21 @@ TEST(PayloadModel, InitialCodesAreTheLeafNumbersInBinary) {
 }
 
 TEST(PayloadModel, StreamThatJumpsPastTheLimitStaysInStep) {
-  std::vector<uint8_t> data = DataThatJumpsPastTheLimit();
-  std::vector<uint8_t> stream = EncodePayload(data.data(), data.size());
+  StreamBuilder builder;
+  for (int i = 0; i < 64; ++i) builder.Literal(0);
+  for (int i = 0; i < 3000; ++i) builder.Copy(64, 64);
+  for (uint8_t byte : RandomBytes(40000, 53)) builder.Literal(byte);
+  std::vector<uint8_t> stream = builder.Finish();
 
   DecodeResult decoded = DecodeStream(stream);
   ASSERT_EQ(decoded.ok, 1);
-  EXPECT_TRUE(decoded.bytes == data);
+  EXPECT_TRUE(decoded.bytes == builder.expected());
 
   // The stream really exercises the quirk...
   ReferenceModel exact(Halving::AtExactlyTheLimit);
   std::vector<uint8_t> exactOut;
   ASSERT_TRUE(ReferenceDecode(stream, &exact, &exactOut));
-  EXPECT_TRUE(exactOut == data);
+  EXPECT_TRUE(exactOut == builder.expected());
   EXPECT_GT(exact.jumpsPastLimit, 0);
   EXPECT_TRUE(exact.rootWentNegative);
 
@@ -189,5 +193,19 @@ TEST(PayloadModel, StreamThatJumpsPastTheLimitStaysInStep) {
   ReferenceModel loose(Halving::AtOrAboveTheLimit);
   std::vector<uint8_t> looseOut;
   bool looseOk = ReferenceDecode(stream, &loose, &looseOut);
-  EXPECT_FALSE(looseOk && looseOut == data);
+  EXPECT_FALSE(looseOk && looseOut == builder.expected());
+}
+
+TEST(PayloadModel, EncoderKeepsTheCountsHalving) {
+  // Coded naively, this data jumps past the limit (see above); the encoder
+  // codes it so that the root count meets 2,000 exactly every time.
+  std::vector<uint8_t> data = DataWithALongZeroRun();
+  std::vector<uint8_t> stream = EncodePayload(data.data(), data.size());
+  ReferenceModel exact(Halving::AtExactlyTheLimit);
+  std::vector<uint8_t> out;
+  ASSERT_TRUE(ReferenceDecode(stream, &exact, &out));
+  EXPECT_TRUE(out == data);
+  EXPECT_EQ(exact.jumpsPastLimit, 0);
+  EXPECT_GT(exact.halvings, 10);
+  EXPECT_TRUE(DecodeStream(stream).bytes == data);
 }

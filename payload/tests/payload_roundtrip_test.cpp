@@ -22,6 +22,19 @@ TEST(PayloadRoundTrip, SizesAroundTheOutputStep) {
   }
 }
 
+#ifdef _WIN32
+TEST(PayloadRoundTrip, OutputBlockGrowsInWholeSteps) {
+  // The block handed over comes from the process heap and is sized in
+  // whole 4,096-byte steps.
+  for (size_t size : {1, 4095, 4096, 4097, 109568}) {
+    std::vector<uint8_t> data = TextLikeBytes(size, 9);
+    DecodeResult decoded = DecodeStream(EncodePayload(data.data(), data.size()));
+    ASSERT_EQ(decoded.ok, 1);
+    EXPECT_EQ(decoded.capacity, (size + 4095) / 4096 * 4096) << size;
+  }
+}
+#endif
+
 TEST(PayloadRoundTrip, LargeFilesOfEveryKind) {
   const size_t size = 110 * 1024;
   ExpectRoundTrip(RandomBytes(size, 1));

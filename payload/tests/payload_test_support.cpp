@@ -5,6 +5,10 @@
 
 #include <string>
 
+#ifdef _WIN32
+#include <windows.h>
+#endif
+
 #include "common/memory.h"
 #include "payload/payload_decoder.h"
 
@@ -22,6 +26,9 @@ DecodeResult DecodeStream(const std::vector<uint8_t>& stream, size_t inputLength
   if (result.ok) {
     result.handedBlock = output != nullptr;
     if (output) {
+#ifdef _WIN32
+      result.capacity = HeapSize(GetProcessHeap(), 0, output);
+#endif
       result.bytes.assign(output, output + payloadOutputCount);
       size_t capacity = (payloadOutputCount + 4095) / 4096 * 4096;
       for (size_t i = payloadOutputCount; i < capacity; ++i)

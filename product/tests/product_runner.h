@@ -16,10 +16,13 @@ inline bool CopyProductInto(const std::string& folder) {
                    FALSE);
 }
 
-// Starts the program with the folder as current directory, as the setup does.
-inline PROCESS_INFORMATION StartProduct(const std::string& folder, const char* arguments = "") {
+// Starts the program with the folder as current directory, as the setup
+// does, with a command line as given, or the quoted path and arguments.
+inline PROCESS_INFORMATION StartProduct(const std::string& folder, const char* arguments = "",
+                                        const char* wholeCommandLine = nullptr) {
   const std::string program = folder + "\\Morvantile.exe";
-  std::string commandLine = "\"" + program + "\" " + arguments;
+  std::string commandLine =
+      wholeCommandLine ? wholeCommandLine : "\"" + program + "\" " + arguments;
   STARTUPINFOA startup = {};
   startup.cb = sizeof startup;
   PROCESS_INFORMATION process = {};

@@ -1,1 +1,211 @@
+// "Morvantile.exe /uninstall" in a private folder, with its boxes answered
+// by the test: what the setup created goes, everything else stays.
 #include <gtest/gtest.h>
+#include <windows.h>
+#include <objbase.h>
+#include <shlobj.h>
+#include <shobjidl.h>
+
+#include <string>
+#include <vector>
+
+#include "common/tests/test_registry.h"
+#include "product/tests/product_runner.h"
+
+namespace {
+
+const char kProductKey[] = "Software\\Quillfern\\Morvantile";
+const char kParentKey[] = "Software\\Quillfern";
+const char kUninstallKey[] = "Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\Morvantile";
+const char kCaption[] = "Morvantile - Uninstall";
+
+std::string StartupShortcut() {
+  char folder[MAX_PATH];
+  SHGetSpecialFolderPathA(nullptr, folder, CSIDL_STARTUP, TRUE);
+  return std::string(folder) + "\\Morvantile.lnk";
+}
+
+bool CreateShortcut(const std::string& linkPath, const std::string& target) {
+  CoInitialize(nullptr);
+  bool ok = false;
+  IShellLinkA* link = nullptr;
+  if (SUCCEEDED(CoCreateInstance(CLSID_ShellLink, nullptr, CLSCTX_INPROC_SERVER, IID_IShellLinkA,
+                                 reinterpret_cast<void**>(&link)))) {
+    link->SetPath(target.c_str());
+    link->SetDescription("Morvantile");
+    IPersistFile* file = nullptr;
+    if (SUCCEEDED(link->QueryInterface(IID_IPersistFile, reinterpret_cast<void**>(&file)))) {
+      WCHAR wide[MAX_PATH];
+      MultiByteToWideChar(CP_ACP, 0, linkPath.c_str(), -1, wide, MAX_PATH);
+      ok = SUCCEEDED(file->Save(wide, TRUE));
+      file->Release();
+    }
+    link->Release();
+  }
+  CoUninitialize();
+  return ok;
+}
+
+void SetString(HKEY root, const char* path, const char* name, const std::string& value) {
+  HKEY key;
+  ASSERT_EQ(RegCreateKeyExA(root, path, 0, nullptr, 0, KEY_WRITE, nullptr, &key, nullptr),
+            ERROR_SUCCESS);
+  RegSetValueExA(key, name, 0, REG_SZ, reinterpret_cast<const BYTE*>(value.c_str()),
+                 static_cast<DWORD>(value.size() + 1));
+  RegCloseKey(key);
+}
+
+void WriteText(const std::string& path, const char* text) {
+  HANDLE file = CreateFileA(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
+  DWORD written = 0;
+  WriteFile(file, text, lstrlenA(text), &written, nullptr);
+  CloseHandle(file);
+}
+
+BOOL CALLBACK CollectText(HWND child, LPARAM parameter) {
+  char text[512];
+  GetWindowTextA(child, text, sizeof text);
+  *reinterpret_cast<std::string*>(parameter) += std::string(text) + "|";
+  return TRUE;
+}
+
+std::string Entries(const std::string& path) {
+  std::string names;
+  WIN32_FIND_DATAA found;
+  HANDLE search = FindFirstFileA((path + "\\*").c_str(), &found);
+  if (search == INVALID_HANDLE_VALUE) return names;
+  do {
+    names += std::string(found.cFileName) + " ";
+  } while (FindNextFileA(search, &found));
+  FindClose(search);
+  return names;
+}
+
+class Uninstall : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    Clean();
+    ASSERT_TRUE(CopyProductInto(folder.path()));
+    program = folder / "Morvantile.exe";
+  }
+  void TearDown() override {
+    EndProduct(uninstaller);
+    EndProduct(running);
+    Clean();
+  }
+  void Clean() {
+    DeleteTestKey(HKEY_CURRENT_USER, kProductKey);
+    DeleteTestKey(HKEY_CURRENT_USER, kParentKey);
+    DeleteTestKey(HKEY_LOCAL_MACHINE, kUninstallKey);
+    DeleteFileA(StartupShortcut().c_str());
+  }
+
+  // Starts "/uninstall" and answers the question; returns the result box's
+  // texts (empty when the user said no and no result box came).
+  std::string RunUninstall(WPARAM answer, const char* commandLine = nullptr) {
+    uninstaller = StartProduct(folder.path(), "/uninstall", commandLine);
+    if (!uninstaller.hProcess) return "<not started>";
+    HWND question = WaitForWindow(uninstaller.dwProcessId, kCaption);
+    if (!question) return "<no question>";
+    std::string texts;
+    EnumChildWindows(question, CollectText, reinterpret_cast<LPARAM>(&texts));
+    EXPECT_NE(texts.find("remove Morvantile 3.04 Basic"), std::string::npos) << texts;
+    PostMessageA(question, WM_COMMAND, answer, 0);
+    for (int i = 0; i < 200 && IsWindow(question); i++) Sleep(25);
+    if (answer != IDYES) return "";
+    HWND result = WaitForWindow(uninstaller.dwProcessId, kCaption, 20000);
+    if (!result) return "<no result>";
+    texts.clear();
+    EnumChildWindows(result, CollectText, reinterpret_cast<LPARAM>(&texts));
+    PostMessageA(result, WM_COMMAND, IDOK, 0);
+    return texts;
+  }
+
+  DWORD UninstallerExitCode() {
+    EXPECT_EQ(WaitForSingleObject(uninstaller.hProcess, 10000), WAIT_OBJECT_0);
+    DWORD code = 99;
+    GetExitCodeProcess(uninstaller.hProcess, &code);
+    return code;
+  }
+
+  bool WaitUntilGone(const std::string& path) {
+    for (int i = 0; i < 200; i++) {
+      if (!FileExistsAt(path)) return true;
+      Sleep(50);
+    }
+    return false;
+  }
+
+  ScopedFolder folder{"Morvantile Uninstall Test"};
+  std::string program;
+  PROCESS_INFORMATION uninstaller = {};
+  PROCESS_INFORMATION running = {};
+};
+
+TEST_F(Uninstall, RemovesEverythingTheSetupCreated) {
+  ASSERT_TRUE(CopyFileA((BuildFolder() + "\\psapi.dll").c_str(), (folder / "psapi.dll").c_str(),
+                        FALSE));
+  WriteText(folder / "default.MorvantileSettings", "MV\x04\x03");
+  SetString(HKEY_CURRENT_USER, "Software\\Quillfern\\Morvantile\\HotKeys", "Whole Area", "x");
+  SetString(HKEY_CURRENT_USER, kProductKey, "LastPath", folder.path());
+  SetString(HKEY_LOCAL_MACHINE, kUninstallKey, "UninstallString", program + " /uninstall");
+  SetString(HKEY_LOCAL_MACHINE, kUninstallKey, "DisplayName", "Morvantile");
+  ASSERT_TRUE(CreateShortcut(StartupShortcut(), program));
+  running = StartProduct(folder.path());
+  ASSERT_NE(WaitForWindow(running.dwProcessId, "Morvantile"), nullptr);
+
+  // The command of the uninstall entry, as the system runs it: unquoted,
+  // with a space in the folder's path.
+  const std::string result = RunUninstall(IDYES, (program + " /uninstall").c_str());
+  EXPECT_NE(result.find("Morvantile was removed from this computer."), std::string::npos)
+      << result;
+  EXPECT_EQ(UninstallerExitCode(), 0u);
+  EXPECT_EQ(WaitForSingleObject(running.hProcess, 0), WAIT_OBJECT_0) << "the running copy ended";
+
+  EXPECT_TRUE(WaitUntilGone(folder.path()))
+      << "the program file and the empty folder go last; left: " << Entries(folder.path());
+  EXPECT_FALSE(TestKeyExists(HKEY_CURRENT_USER, kProductKey));
+  EXPECT_FALSE(TestKeyExists(HKEY_CURRENT_USER, kParentKey)) << "the empty company key goes too";
+  EXPECT_FALSE(TestKeyExists(HKEY_LOCAL_MACHINE, kUninstallKey));
+  EXPECT_FALSE(FileExistsAt(StartupShortcut()));
+}
+
+TEST_F(Uninstall, KeepsWhatTheSetupDidNotCreate) {
+  // A psapi.dll that is not ours, a file of the user's, another product of
+  // the company, and a shortcut and an uninstall entry of another folder.
+  char system[MAX_PATH];
+  GetSystemDirectoryA(system, sizeof system);
+  ASSERT_TRUE(CopyFileA((std::string(system) + "\\psapi.dll").c_str(),
+                        (folder / "psapi.dll").c_str(), FALSE));
+  WriteText(folder / "notes.txt", "mine");
+  SetString(HKEY_CURRENT_USER, kProductKey, "LastPath", folder.path());
+  SetString(HKEY_CURRENT_USER, "Software\\Quillfern\\Other", "Kept", "yes");
+  SetString(HKEY_LOCAL_MACHINE, kUninstallKey, "UninstallString",
+            "C:\\Elsewhere\\Morvantile.exe /uninstall");
+  ASSERT_TRUE(CreateShortcut(StartupShortcut(), "C:\\Elsewhere\\Morvantile.exe"));
+
+  const std::string result = RunUninstall(IDYES);
+  EXPECT_NE(result.find("Morvantile was removed from this computer."), std::string::npos)
+      << result;
+  EXPECT_EQ(UninstallerExitCode(), 0u);
+  EXPECT_TRUE(WaitUntilGone(program));
+  Sleep(300);
+  EXPECT_FALSE(FileExistsAt(folder / "Morvantile.dll"));
+  EXPECT_TRUE(FileExistsAt(folder / "psapi.dll"));
+  EXPECT_TRUE(FileExistsAt(folder / "notes.txt"));
+  EXPECT_FALSE(TestKeyExists(HKEY_CURRENT_USER, kProductKey));
+  EXPECT_TRUE(TestKeyExists(HKEY_CURRENT_USER, "Software\\Quillfern\\Other"));
+  EXPECT_TRUE(TestKeyExists(HKEY_LOCAL_MACHINE, kUninstallKey));
+  EXPECT_TRUE(FileExistsAt(StartupShortcut()));
+}
+
+TEST_F(Uninstall, AnsweringNoChangesNothing) {
+  SetString(HKEY_CURRENT_USER, kProductKey, "LastPath", folder.path());
+  EXPECT_EQ(RunUninstall(IDNO), "");
+  EXPECT_EQ(UninstallerExitCode(), 1u);
+  EXPECT_TRUE(FileExistsAt(program));
+  EXPECT_TRUE(FileExistsAt(folder / "Morvantile.dll"));
+  EXPECT_TRUE(TestKeyExists(HKEY_CURRENT_USER, kProductKey));
+}
+
+}  // namespace

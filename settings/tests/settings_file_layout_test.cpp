@@ -167,6 +167,20 @@ TEST(SettingsFileLayout, EdgesOnTheWorkAreaCarryCodesOrPixels) {
   ExpectEdge(EdgeAt(file, 1), 1, 20, 0);
 }
 
+TEST(SettingsFileLayout, AnEdgeOnTheWorkAreaIsNeverCountedInIconSteps) {
+  SettingsFileInputs in = DefaultInputs();
+  in.workArea = {150, 100, 1024, 768};  // both on the icon grid
+  in.coverage = {0, 0, 0, 0, 512, 384, 1, 0};
+  std::vector<uint8_t> file = Assemble(in);
+  ExpectEdge(EdgeAt(file, 0), 0, 150, 0);
+  ExpectEdge(EdgeAt(file, 1), 1, 100, 0);
+  // The far edges take their codes before the grid is looked at.
+  in.coverage.snapToIconGrid = 0;
+  file = Assemble(in);
+  ExpectEdge(EdgeAt(file, 2), 2, 0, 0);
+  ExpectEdge(EdgeAt(file, 3), 3, 0, 0);
+}
+
 TEST(SettingsFileLayout, SnappedEdgesOnTheIconGridCountHundredthsOfASpacing) {
   SettingsFileInputs in = DefaultInputs();
   in.iconSpacingY = 50;

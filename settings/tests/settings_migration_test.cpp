@@ -104,6 +104,17 @@ TEST_F(Migration, ConvertsTheOldSizeFormat) {
   EXPECT_EQ(GetText(clipPrint, "FaceName"), Text("Arial"));
 }
 
+TEST_F(Migration, OldClipPrintTakesShortNumbersZeroExtendedAndOnlyATextFaceName) {
+  SetDword(kOlderKey, "UpgradeVer", 185);
+  const std::string oldClipPrint = Join(kOlderKey, "ClipPrint");
+  SetValue(oldClipPrint, "HotKey", REG_BINARY, "\x41\x00", 2);
+  SetValue(oldClipPrint, "FaceName", REG_BINARY, "Arial", 6);
+  EXPECT_EQ(MigrateSettings(kFolder), 1);
+  const std::string clipPrint = Join(kCurrentKey, "ClipPrint");
+  EXPECT_EQ(GetDword(clipPrint, "HotKey"), 0x41u);
+  EXPECT_EQ(GetText(clipPrint, "FaceName"), Text("Times New Roman"));
+}
+
 TEST_F(Migration, AnOldFontSizeOver255IsClamped) {
   SetDword(kOlderKey, "UpgradeVer", 100);
   SetDword(Join(kOlderKey, "ClipPrint"), "SizeFormat", 300);
@@ -140,6 +151,23 @@ TEST_F(Migration, RekeysAutoAppsByShortPathKeepingTheFirstEnumerated) {
   EXPECT_EQ(CountValues(apps), 1u);
   EXPECT_EQ(GetDword(apps, shortPath.c_str()), static_cast<DWORD>(firstArea));
   EXPECT_EQ(AppListAt(0), nullptr);  // the list is left empty
+}
+
+// The re-keying deletes the old "AutoApps" key as a plain key: one that holds
+// a sub-key stays, with its long names, beside the new short ones.
+TEST_F(Migration, RekeyingLeavesAnAutoAppsKeyThatHoldsASubKey) {
+  TempFiles files;
+  std::string longPath = files.Create("Long Application Name.exe");
+  const std::string oldApps = Join(kOlderKey, "AutoApps");
+  SetDword(kOlderKey, "UpgradeVer", 170);
+  SetDword(oldApps, longPath.c_str(), LeftSide);
+  SetDword(oldApps + "\\Nested", "Inside", 1);
+
+  EXPECT_EQ(MigrateSettings(kFolder), 1);
+  const std::string apps = Join(kCurrentKey, "AutoApps");
+  EXPECT_EQ(GetDword(apps, longPath.c_str()), static_cast<DWORD>(LeftSide));
+  EXPECT_EQ(GetDword(apps, ShortPathOf(longPath).c_str()), static_cast<DWORD>(LeftSide));
+  EXPECT_EQ(GetDword(apps + "\\Nested", "Inside"), 1u);
 }
 
 TEST_F(Migration, From190OnlyUpdatesClipPrintAndAutoPos) {

@@ -11,6 +11,7 @@ const std::string kHotKeys = Join(kCurrentKey, "HotKeys");
 const std::string kScreensaver = Join(kCurrentKey, "Screensaver");
 
 using SettingsStore = SettingsTest;
+using SettingsStoreShortValues = SettingsTest;
 
 std::string FaceNameBytes(const ClipPrintSettings& settings) {
   return std::string(settings.faceName, sizeof settings.faceName);
@@ -73,6 +74,20 @@ TEST_F(SettingsStore, WriteClipPrintClampsTheCallersRecord) {
   EXPECT_EQ(settings.marginBottom, 15);
   EXPECT_EQ(settings.formatCount, 15);
   EXPECT_EQ(GetDword(kClipPrint, "SizeFormat"), 0xF00FFFF0u);
+}
+
+TEST_F(SettingsStore, WriteClipPrintLeavesTheRecordAloneWhenItsKeyCannotBeMade) {
+  memset(SetupState.settingsKeyPath, 'k', 250);  // "%s\\ClipPrint" does not fit
+  SetupState.settingsKeyPath[250] = '\0';
+  ClipPrintSettings settings;
+  memset(&settings, 0, sizeof settings);
+  settings.fontSize = 300;
+  settings.marginTop = 20;
+  settings.formatCount = 200;
+  WriteClipPrint(&settings);
+  EXPECT_EQ(settings.fontSize, 300);
+  EXPECT_EQ(settings.marginTop, 20);
+  EXPECT_EQ(settings.formatCount, 200);
 }
 
 TEST_F(SettingsStore, ALongFaceNameIsReplacedByTheDefault) {
@@ -244,6 +259,42 @@ TEST_F(SettingsStore, SizeFormatPackingDoesNotMaskTheFields) {
   EXPECT_EQ(PackSizeFormat(&settings), 0xA11u);
   settings.fontSize = -1;  // not clamped and not masked: spills upwards
   EXPECT_EQ(PackSizeFormat(&settings), 0xFFFFFF11u);
+}
+
+}  // namespace
+
+namespace {
+
+// Numbers ignore the stored type but not the size: a value shorter than four
+// bytes is its number zero-extended, whatever default the reader started from;
+// a longer one (a REG_QWORD) does not fit and is repaired.
+TEST_F(SettingsStoreShortValues, ShortNumbersAreZeroExtendedAndLongOnesRepaired) {
+  SetValue(kCurrentKey, "AlwaysMove", REG_BINARY, "\x05", 1);
+  EXPECT_EQ(ReadAlwaysMove(), 5u);
+  SetValue(kHotKeys, "Upper-Right", REG_BINARY, "\x41\x00", 2);
+  EXPECT_EQ(ReadHotKey(UpperRight), 0x41u);
+  SetValue(kClipPrint, "HotKey", REG_BINARY, "\x51\x00\x07", 3);
+  SetDword(kClipPrint, "SizeFormat", 0xA10);
+  SetText(kClipPrint, "FaceName", "Arial");
+  ClipPrintSettings clip;
+  ReadClipPrint(&clip);
+  EXPECT_EQ(clip.hotKey, 0x70051u);
+
+  SetValue(kCurrentKey, "Colors", REG_QWORD, "\x03\0\0\0\0\0\0\0", 8);
+  EXPECT_EQ(ReadColors(), 0u);
+  EXPECT_EQ(GetDword(kCurrentKey, "Colors"), 0u);
+}
+
+// Only numbers are read whatever their type: a face name stored as anything
+// but REG_SZ is unreadable, so the group is repaired with the default name.
+TEST_F(SettingsStoreShortValues, AFaceNameOfAnotherTypeIsRepaired) {
+  SetDword(kClipPrint, "HotKey", 0x60050);
+  SetDword(kClipPrint, "SizeFormat", 0xA10);
+  SetValue(kClipPrint, "FaceName", REG_BINARY, "Arial", 6);
+  ClipPrintSettings clip;
+  ReadClipPrint(&clip);
+  EXPECT_STREQ(clip.faceName, "Times New Roman");
+  EXPECT_EQ(GetText(kClipPrint, "FaceName"), std::string("Times New Roman", 16));
 }
 
 }  // namespace

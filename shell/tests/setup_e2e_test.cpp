@@ -403,6 +403,43 @@ TEST_F(SetupScenario, CustomKeepsEntriesAndAsksBeforeCreatingTheFolder) {
   FinishAndExpectExit(setup);
 }
 
+struct BrowserSearch {
+  DWORD pid;
+  HWND wizard;
+  HWND found;
+};
+
+BOOL CALLBACK FindBrowser(HWND window, LPARAM data) {
+  BrowserSearch* search = reinterpret_cast<BrowserSearch*>(data);
+  DWORD pid = 0;
+  GetWindowThreadProcessId(window, &pid);
+  if (pid != search->pid || window == search->wizard || !IsWindowVisible(window)) return TRUE;
+  if (SetupDriver::BoxText(window) != "Select the folder to install into.") return TRUE;
+  search->found = window;
+  return FALSE;
+}
+
+TEST_F(SetupScenario, BrowseOpensTheFolderBrowserAndCancelKeepsTheFolder) {
+  ProposeFolder(folder_);
+  SetupDriver setup(SetupProgram());
+  Launch(setup);
+  GoToOptions(setup);
+  setup.ClickPageButton(1012);
+  ASSERT_TRUE(WaitUntil([&] { return setup.ButtonText(kNext) == "&Next >"; }));
+  setup.Press(kNext);
+  ASSERT_TRUE(setup.WaitForPage(Page::Custom));
+  setup.ClickPageButton(1008);
+  BrowserSearch search = {setup.processId(), setup.wizard(), nullptr};
+  ASSERT_TRUE(WaitUntil([&] {
+    EnumWindows(FindBrowser, reinterpret_cast<LPARAM>(&search));
+    return search.found != nullptr;
+  }));
+  ASSERT_TRUE(SetupDriver::Answer(search.found, IDCANCEL));
+  EXPECT_EQ(setup.PageText(1006), folder_);
+  setup.Press(kCancel);
+  EXPECT_EQ(setup.WaitForExit(), kExitCode);
+}
+
 TEST_F(SetupScenario, FileInPlaceOfTheFolderBlocksTheLibrary) {
   // A file of the target's name satisfies step 0; the library then cannot
   // be written: four silent attempts, then the Retry/Cancel box.
@@ -549,6 +586,70 @@ TEST_F(SetupScenario, UpgradeFromTheOlderGenerationAndFromTwoPointOhFour) {
     EXPECT_EQ(FindProduct().window, nullptr);
     FinishAndExpectExit(setup);
   }
+}
+
+TEST_F(SetupScenario, UpgradeRestartsTheProductOnlyWhenACopyWasRunning) {
+  // 2.04 installed and running from the folder: the upgrade closes it,
+  // replaces its files and starts the new one.
+  ProposeFolder(folder_);
+  SetDword(HKEY_CURRENT_USER, kProductKey, "UpgradeVer", 204);
+  ASSERT_TRUE(CreateDirectoryA(folder_.c_str(), nullptr));
+  std::string program = folder_ + "\\Morvantile.exe";
+  ASSERT_TRUE(CopyFileA(WindowsPath(MV_PRODUCT_EXE).c_str(), program.c_str(), FALSE));
+  ASSERT_TRUE(CopyFileA(WindowsPath(MV_PRODUCT_DLL).c_str(), (folder_ + "\\Morvantile.dll").c_str(), FALSE));
+  STARTUPINFOA startup = {};
+  startup.cb = sizeof startup;
+  PROCESS_INFORMATION running = {};
+  ASSERT_TRUE(CreateProcessA(program.c_str(), nullptr, nullptr, nullptr, FALSE, 0, nullptr, folder_.c_str(),
+                             &startup, &running));
+  CloseHandle(running.hThread);
+  ASSERT_TRUE(WaitUntil([] { return FindProduct().window != nullptr; }));
+  ASSERT_EQ(FindProduct().pid, running.dwProcessId);
+
+  SetupDriver setup(SetupProgram());
+  Launch(setup);
+  GoToOptions(setup);
+  EXPECT_TRUE(setup.IsChecked(1015));
+  setup.Press(kNext);
+  ASSERT_TRUE(setup.WaitForPage(Page::Progress));
+  WaitForRunEnd(setup);
+  EXPECT_EQ(setup.FindBox(), nullptr);
+  EXPECT_EQ(setup.PageText(1014), kComplete);
+  EXPECT_EQ(WaitForSingleObject(running.hProcess, 5000), WAIT_OBJECT_0) << "the running copy was closed";
+  CloseHandle(running.hProcess);
+  ASSERT_TRUE(WaitUntil([] { return FindProduct().window != nullptr; })) << "the new copy was started";
+  EXPECT_NE(FindProduct().pid, running.dwProcessId);
+  EXPECT_EQ(ReadFile(program), ReadFile(WindowsPath(MV_PRODUCT_EXE)));
+  EXPECT_FALSE(FileThere(StartupShortcut())) << "no shortcut on an upgrade";
+  EndProduct();
+  FinishAndExpectExit(setup);
+}
+
+TEST_F(SetupScenario, ChoosingUpgradeAfterUncheckingTheMoveMigratesAgain) {
+  // "Move existing settings" unchecked on the Custom page, then Upgrade
+  // chosen: the settings are moved into the file all the same.
+  ProposeFolder(folder_);
+  SetDword(HKEY_CURRENT_USER, kProductKey, "UpgradeVer", 204);
+  SetupDriver setup(SetupProgram());
+  Launch(setup);
+  GoToOptions(setup);
+  setup.ClickPageButton(1012);
+  ASSERT_TRUE(WaitUntil([&] { return setup.ButtonText(kNext) == "&Next >"; }));
+  setup.Press(kNext);
+  ASSERT_TRUE(setup.WaitForPage(Page::Custom));
+  setup.ClickPageButton(1018);
+  ASSERT_TRUE(WaitUntil([&] { return !setup.IsChecked(1018); }));
+  setup.Press(kBack);
+  ASSERT_TRUE(setup.WaitForPage(Page::Options));
+  setup.ClickPageButton(1015);
+  ASSERT_TRUE(WaitUntil([&] { return setup.ButtonText(kNext) == "I&nstall"; }));
+  setup.Press(kNext);
+  ASSERT_TRUE(setup.WaitForPage(Page::Progress));
+  WaitForRunEnd(setup);
+  EXPECT_EQ(setup.PageText(1014), kComplete);
+  EXPECT_TRUE(FileThere(folder_ + "\\default.MorvantileSettings"));
+  EXPECT_FALSE(TestKeyExists(HKEY_CURRENT_USER, kProductKey));
+  FinishAndExpectExit(setup);
 }
 
 TEST_F(SetupScenario, UnwritableMachineKeyLeavesNoEntryAndSaysNothing) {
