@@ -43,10 +43,16 @@ if(BUILD_TESTING)
   mv_test(registration_test SOURCES tests/registration_test.cpp LIBS install_engine)
   add_dependencies(registration_test product_probe)
 
+  if(TARGET settings-tool OR EXISTS ${CMAKE_SOURCE_DIR}/settings/settings_tool.cpp)
+    mv_test(engine_tool_test SOURCES tests/engine_tool_test.cpp LIBS common)
+    add_dependencies(engine_tool_test settings-tool)
+  endif()
+
   # The sequence against recording stand-ins for the other subsystems and for
   # registration, built from the sources so that no real collaborator links.
   mv_test(install_sequence_test
     SOURCES tests/install_sequence_test.cpp tests/sequence_stand_ins.cpp
             install_sequence.cpp file_helpers.cpp
     LIBS setup_state common comctl32)
+  add_dependencies(install_sequence_test product_probe)
 endif()

@@ -6,29 +6,10 @@
 #include "install/file_helpers.h"
 #include "install/registration.h"
 #include "install/setup_state.h"
-
-// Until the other subsystems' headers arrive on this branch.
-#if __has_include("payload/payload_extractor.h")
 #include "payload/payload_extractor.h"
-#else
-int ExtractPayloadToFile(const char* typeName, WORD id, const char* targetPath);
-#endif
-#if __has_include("settings/settings_file.h")
 #include "settings/settings_file.h"
-#else
-int WriteSettingsFile(const char* path);
-#endif
-#if __has_include("settings/settings_migration.h")
 #include "settings/settings_migration.h"
-#else
-int MigrateSettings(const char* targetFolder);
-void RemoveProductKey();
-#endif
-#if __has_include("shell/link_label.h")
 #include "shell/link_label.h"
-#else
-void AttachLinkLabel(HWND page, int staticId);
-#endif
 
 namespace {
 
@@ -40,6 +21,7 @@ const int kBackButton = 0x3023;
 const int kFinishButton = 0x3025;
 
 const int kStepCount = 10;
+const UINT kRepaintWaitMs = 1000;   // per window, in step 1
 const char kCaption[] = "Morvantile - Installation";
 const char kPayloadType[] = "FILE_RESOURCE";
 const WORD kLibraryPayload = 102;
@@ -105,9 +87,10 @@ int FixInstallFolder(HWND page, char* failure) {
 
 int CloseProduct() {
   EnumWindows(CloseRunningProduct, 0);
-  // Let the screen repaint where the product's window was.
+  // Let the screen repaint where the product's window was. A window that
+  // does not answer must not stop the installation here.
   for (int i = 0; i < 2; i++) {
-    SendMessageA(HWND_BROADCAST, WM_PAINT, 0, 0);
+    SendMessageTimeoutA(HWND_BROADCAST, WM_PAINT, 0, 0, SMTO_ABORTIFHUNG, kRepaintWaitMs, nullptr);
     Sleep(100);
   }
   return 1;

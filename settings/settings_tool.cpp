@@ -3,9 +3,12 @@
 //   settings-tool migrate FOLDER      MigrateSettings; prints 1 or 0
 //   settings-tool write-file PATH     WriteSettingsFile; prints 1 or 0
 //   settings-tool remove-key          RemoveProductKey
+//   settings-tool detect FOLDER       DetectInstalledVersion; four hex digits
+//   settings-tool find-folder         FindInstallFolder
 #include <stdio.h>
 #include <string.h>
 
+#include "install/detection.h"
 #include "settings/settings_file.h"
 #include "settings/settings_migration.h"
 
@@ -26,6 +29,18 @@ int RunRemoveKey(char**) {
   return 0;
 }
 
+int RunDetect(char** args) {
+  printf("%04X\n", (unsigned)DetectInstalledVersion(args[0]));
+  return 0;
+}
+
+int RunFindFolder(char**) {
+  char folder[2048];
+  FindInstallFolder(folder);
+  printf("%s\n", folder);
+  return 0;
+}
+
 struct Command {
   const char* name;
   const char* arguments;  // for the usage text
@@ -38,6 +53,8 @@ const Command kCommands[] = {
     {"migrate", "FOLDER", 1, RunMigrate},
     {"write-file", "PATH", 1, RunWriteFile},
     {"remove-key", "", 0, RunRemoveKey},
+    {"detect", "FOLDER", 1, RunDetect},
+    {"find-folder", "", 0, RunFindFolder},
 };
 
 int Usage() {

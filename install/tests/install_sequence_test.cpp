@@ -518,3 +518,26 @@ TEST_F(ProgressPage, StepNumbersBeyondTheLastEndTheRunAsFailed) {
   EXPECT_EQ(Status(), "Installation failed.\n\nUnknown fatal error during uninstallation.");
   EXPECT_FALSE(Visible(kBack));
 }
+
+// A program whose hidden top-level window stops answering messages: the
+// repaint broadcast of step 1 must not wait for it for ever.
+TEST_F(ProgressPage, AWindowThatDoesNotAnswerCannotStopTheRun) {
+  std::string command = "\"" + BesideThisProgram("product_probe.exe") + "\" hang";
+  std::vector<char> line(command.begin(), command.end());
+  line.push_back('\0');
+  STARTUPINFOA startup = {};
+  startup.cb = sizeof startup;
+  PROCESS_INFORMATION hanging = {};
+  ASSERT_TRUE(CreateProcessA(nullptr, line.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup, &hanging));
+  for (int i = 0; i < 200 && !FindWindowA(nullptr, "Hanging probe"); i++) Sleep(50);
+  bool hangs = FindWindowA(nullptr, "Hanging probe") != nullptr;
+
+  lstrcpyA(SetupState.defaultFolder, scratch_.path().c_str());
+  if (hangs) Run();
+  TerminateProcess(hanging.hProcess, 0);
+  WaitForSingleObject(hanging.hProcess, 5000);
+  CloseHandle(hanging.hProcess);
+  CloseHandle(hanging.hThread);
+  ASSERT_TRUE(hangs) << "the hanging probe did not start";
+  EXPECT_EQ(Status(), kComplete);
+}

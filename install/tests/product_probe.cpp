@@ -1,8 +1,14 @@
 // Stand-in for the product in the engine's tests: started with no arguments,
 // it writes its current directory into probe-cwd.txt beside itself and ends.
+// With "hang" it shows nothing but keeps a hidden top-level window that
+// never answers a message, until it is ended.
 #include <windows.h>
 
-int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int) {
+int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR commandLine, int) {
+  if (lstrcmpA(commandLine, "hang") == 0) {
+    CreateWindowExA(0, "STATIC", "Hanging probe", WS_OVERLAPPED, 0, 0, 10, 10, nullptr, nullptr, nullptr, nullptr);
+    Sleep(INFINITE);
+  }
   char folder[MAX_PATH];
   char note[MAX_PATH + 16];
   DWORD length = GetCurrentDirectoryA(MAX_PATH, folder);

@@ -1,6 +1,10 @@
 #include "install/tests/sequence_stand_ins.h"
 
 #include "install/registration.h"
+#include "payload/payload_extractor.h"
+#include "settings/settings_file.h"
+#include "settings/settings_migration.h"
+#include "shell/link_label.h"
 #include "install/tests/engine_test_support.h"
 
 StandInLog standIns;
