@@ -137,17 +137,24 @@ void InitCustom(HWND page) {
   SetupState.migrateSettings = 1;
 }
 
+// The browser writes its display-name buffer even when it is cancelled (as
+// Wine's does, with whatever the buffer then holds), so it gets a buffer of
+// its own: customFolder changes only when a folder was chosen.
 void BrowseForFolder(HWND page) {
+  char displayName[MAX_PATH];
+  char chosenPath[MAX_PATH];
   BROWSEINFOA browse;
   MemFill(&browse, 0, sizeof browse);
   browse.hwndOwner = page;
-  browse.pszDisplayName = SetupState.customFolder;   // MAX_PATH bytes suffice; it holds 2048
+  browse.pszDisplayName = displayName;
   browse.lpszTitle = "Select the folder to install into.";
   browse.ulFlags = BIF_RETURNONLYFSDIRS;
   LPITEMIDLIST chosen = SHBrowseForFolderA(&browse);
   if (!chosen) return;
-  SHGetPathFromIDListA(chosen, SetupState.customFolder);
+  BOOL havePath = SHGetPathFromIDListA(chosen, chosenPath);
   CoTaskMemFree(chosen);
+  if (!havePath) return;
+  lstrcpynA(SetupState.customFolder, chosenPath, sizeof SetupState.customFolder);
   SetDlgItemTextA(page, IDC_FOLDER, SetupState.customFolder);
 }
 

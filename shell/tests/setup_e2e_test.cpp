@@ -436,8 +436,16 @@ TEST_F(SetupScenario, BrowseOpensTheFolderBrowserAndCancelKeepsTheFolder) {
   }));
   ASSERT_TRUE(SetupDriver::Answer(search.found, IDCANCEL));
   EXPECT_EQ(setup.PageText(1006), folder_);
-  setup.Press(kCancel);
-  EXPECT_EQ(setup.WaitForExit(), kExitCode);
+
+  // The cancelled browser left the chosen folder as it was: the missing
+  // folder the installation asks about is still the one in the box.
+  setup.Press(kNext);
+  HWND box = setup.WaitForBox();
+  ASSERT_NE(box, nullptr);
+  EXPECT_EQ(SetupDriver::BoxText(box), "Create folder?\n\nThe installation folder doesn't exist.\n" + folder_);
+  ASSERT_TRUE(SetupDriver::Answer(box, IDNO));
+  WaitForRunEnd(setup);
+  FinishAndExpectExit(setup);
 }
 
 TEST_F(SetupScenario, FileInPlaceOfTheFolderBlocksTheLibrary) {
