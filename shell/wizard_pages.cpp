@@ -180,8 +180,12 @@ INT_PTR CustomCommand(HWND page, WPARAM command) {
   }
 }
 
-INT_PTR FocusControl(WPARAM control) {
-  SetFocus(reinterpret_cast<HWND>(control));
+// Focus through the wizard's dialog manager, not SetFocus: a focused push
+// button then also becomes the default one, so Enter presses the button
+// that has the focus (Cancel on a Welcome page whose Next is hidden, never
+// the hidden Next).
+INT_PTR FocusControl(HWND page, WPARAM control) {
+  SendMessageA(GetParent(page), WM_NEXTDLGCTL, control, TRUE);
   return TRUE;
 }
 
@@ -202,7 +206,7 @@ INT_PTR CALLBACK WelcomePageProc(HWND page, UINT message, WPARAM wParam, LPARAM 
       ActivateWelcome(page);
       return AnswerActivation(page, 0);
     case WMU_FOCUSCONTROL:
-      return FocusControl(wParam);
+      return FocusControl(page, wParam);
     default:
       return FALSE;
   }
@@ -223,7 +227,7 @@ INT_PTR CALLBACK LicencePageProc(HWND page, UINT message, WPARAM wParam, LPARAM 
       ShowMiddleButtons(page, "I &Disagree", "I &Agree");
       return AnswerActivation(page, 0);
     case WMU_FOCUSCONTROL:
-      return FocusControl(wParam);
+      return FocusControl(page, wParam);
     default:
       return FALSE;
   }
@@ -242,7 +246,7 @@ INT_PTR CALLBACK OptionsPageProc(HWND page, UINT message, WPARAM wParam, LPARAM 
       ShowMiddleButtons(page, kBackText, SetupState.customInstall ? kNextText : kInstallText);
       return AnswerActivation(page, 0);
     case WMU_FOCUSCONTROL:
-      return FocusControl(wParam);
+      return FocusControl(page, wParam);
     default:
       return FALSE;
   }
@@ -261,7 +265,7 @@ INT_PTR CALLBACK CustomPageProc(HWND page, UINT message, WPARAM wParam, LPARAM l
       ShowMiddleButtons(page, kBackText, kInstallText);
       return AnswerActivation(page, 0);
     case WMU_FOCUSCONTROL:
-      return FocusControl(wParam);
+      return FocusControl(page, wParam);
     default:
       return FALSE;
   }
