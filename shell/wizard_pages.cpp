@@ -189,6 +189,23 @@ INT_PTR FocusControl(HWND page, WPARAM control) {
   return TRUE;
 }
 
+// The licence box is a multi-line edit, which asks the dialog manager for
+// every key: Tab could not leave it, Enter not agree, Escape not cancel. It
+// is read-only, so it keeps only what it needs to scroll and select.
+WNDPROC licenceEditProc;
+
+LRESULT CALLBACK LicenceTextProc(HWND edit, UINT message, WPARAM wParam, LPARAM lParam) {
+  LRESULT result = CallWindowProcA(licenceEditProc, edit, message, wParam, lParam);
+  if (message == WM_GETDLGCODE) result &= ~static_cast<LRESULT>(DLGC_WANTALLKEYS | DLGC_WANTTAB);
+  return result;
+}
+
+void LeaveDialogKeysToWizard(HWND edit) {
+  if (!edit) return;
+  licenceEditProc = reinterpret_cast<WNDPROC>(
+      SetWindowLongPtrA(edit, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(LicenceTextProc)));
+}
+
 }  // namespace
 
 INT_PTR CALLBACK WelcomePageProc(HWND page, UINT message, WPARAM wParam, LPARAM lParam) {
@@ -220,6 +237,7 @@ INT_PTR CALLBACK LicencePageProc(HWND page, UINT message, WPARAM wParam, LPARAM 
         SetDlgItemTextA(page, IDC_LICENCE_TEXT, text);
         MemFree(text);
       }
+      LeaveDialogKeysToWizard(GetDlgItem(page, IDC_LICENCE_TEXT));
       return TRUE;
     }
     case WM_NOTIFY:

@@ -25,8 +25,7 @@ clean_prefix() {
   wine_quiet cmd /c rmdir /s /q 'C:\KeyboardTest'
 }
 cleanup() {
-  [ -n "$setup_pid" ] && kill "$setup_pid" 2>/dev/null
-  wine_quiet taskkill /f /im "$(basename "$setup_exe")"
+  stop_setup
   clean_prefix
   [ -n "$wm_pid" ] && kill "$wm_pid" 2>/dev/null
   [ -n "$xvfb_pid" ] && kill "$xvfb_pid" 2>/dev/null
@@ -76,14 +75,24 @@ tab_to() {  # id
   probe | grep -q " focus=$1 "
 }
 
+stop_setup() {
+  [ -n "$setup_pid" ] || return 0
+  wine_quiet taskkill /f /im "$(basename "$setup_exe")"
+  kill "$setup_pid" 2>/dev/null
+  wait "$setup_pid" 2>/dev/null
+  setup_pid=
+}
+
 start() {
+  stop_setup
   "$wine_run" "$setup_exe" >/dev/null 2>&1 &
   setup_pid=$!
   expect "the wizard opens at the Welcome page" '^page=welcome ' || return 1
 }
 
 ended() {  # description
-  expect "$1" '^page=none$' && wait "$setup_pid"
+  expect "$1" '^page=none$' || return 1
+  wait "$setup_pid"
   setup_pid=
 }
 
@@ -103,6 +112,19 @@ key alt+d
 expect "Alt+D (I Disagree): back to Welcome" "$welcome"
 key Return
 expect "Enter on Welcome again: Licence" "$licence"
+tab_to 1010
+key Down
+key Tab
+expect "Tab leaves the licence text" '^page=licence focus=12323 '
+key Return
+expect "Enter on the focused I Disagree: Welcome" "$welcome"
+key alt+n
+expect "Alt+N on Welcome: Licence" "$licence"
+tab_to 1010
+key Return
+expect "Enter in the licence text agrees" "$options"'I&nstall" .* checked=1011$'
+key alt+b
+expect "Alt+B on Options: Licence" "$licence"
 key Return
 expect "Enter on Licence (I Agree): Options, Typical checked" "$options"'I&nstall" .* checked=1011$'
 key alt+b
@@ -131,8 +153,7 @@ key Return
 expect "Enter (Yes): the run ends, OK focused and default" \
   '^page=progress focus=12325 default=12325 back="[^"]*"-hidden next="[^"]*"-hidden-disabled finish="OK" cancel="Cancel"-hidden status="Installation complete\.'
 key Escape
-expect "Escape once the run has ended closes the wizard" '^page=none$'
-wait "$setup_pid"; setup_pid=
+ended "Escape once the run has ended closes the wizard"
 clean_prefix
 
 # Escape cancels on each of the first four pages.
@@ -142,13 +163,20 @@ ended "Escape on Welcome ends the wizard"
 start
 key Return
 expect "Licence" "$licence"
+tab_to 1010
 key Escape
-ended "Escape on Licence ends the wizard"
+ended "Escape in the licence text ends the wizard"
 start
 key Return; key Return
 expect "Options" "$options"
 key Escape
 ended "Escape on Options ends the wizard"
+start
+key Return; key Return
+expect "Options" "$options"
+tab_to 2
+key Return
+ended "Enter on the focused Cancel ends the wizard"
 start
 key Return; key Return
 expect "Options" "$options"
