@@ -137,17 +137,24 @@ void InitCustom(HWND page) {
   SetupState.migrateSettings = 1;
 }
 
+// The browser writes its display-name buffer even when it is cancelled (as
+// Wine's does, with whatever the buffer then holds), so it gets a buffer of
+// its own: customFolder changes only when a folder was chosen.
 void BrowseForFolder(HWND page) {
+  char displayName[MAX_PATH];
+  char chosenPath[MAX_PATH];
   BROWSEINFOA browse;
   MemFill(&browse, 0, sizeof browse);
   browse.hwndOwner = page;
-  browse.pszDisplayName = SetupState.customFolder;   // MAX_PATH bytes suffice; it holds 2048
+  browse.pszDisplayName = displayName;
   browse.lpszTitle = "Select the folder to install into.";
   browse.ulFlags = BIF_RETURNONLYFSDIRS;
   LPITEMIDLIST chosen = SHBrowseForFolderA(&browse);
   if (!chosen) return;
-  SHGetPathFromIDListA(chosen, SetupState.customFolder);
+  BOOL havePath = SHGetPathFromIDListA(chosen, chosenPath);
   CoTaskMemFree(chosen);
+  if (!havePath) return;
+  lstrcpynA(SetupState.customFolder, chosenPath, sizeof SetupState.customFolder);
   SetDlgItemTextA(page, IDC_FOLDER, SetupState.customFolder);
 }
 
@@ -173,9 +180,30 @@ INT_PTR CustomCommand(HWND page, WPARAM command) {
   }
 }
 
-INT_PTR FocusControl(WPARAM control) {
-  SetFocus(reinterpret_cast<HWND>(control));
+// Focus through the wizard's dialog manager, not SetFocus: a focused push
+// button then also becomes the default one, so Enter presses the button
+// that has the focus (Cancel on a Welcome page whose Next is hidden, never
+// the hidden Next).
+INT_PTR FocusControl(HWND page, WPARAM control) {
+  SendMessageA(GetParent(page), WM_NEXTDLGCTL, control, TRUE);
   return TRUE;
+}
+
+// The licence box is a multi-line edit, which asks the dialog manager for
+// every key: Tab could not leave it, Enter not agree, Escape not cancel. It
+// is read-only, so it keeps only what it needs to scroll and select.
+WNDPROC licenceEditProc;
+
+LRESULT CALLBACK LicenceTextProc(HWND edit, UINT message, WPARAM wParam, LPARAM lParam) {
+  LRESULT result = CallWindowProcA(licenceEditProc, edit, message, wParam, lParam);
+  if (message == WM_GETDLGCODE) result &= ~static_cast<LRESULT>(DLGC_WANTALLKEYS | DLGC_WANTTAB);
+  return result;
+}
+
+void LeaveDialogKeysToWizard(HWND edit) {
+  if (!edit) return;
+  licenceEditProc = reinterpret_cast<WNDPROC>(
+      SetWindowLongPtrA(edit, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(LicenceTextProc)));
 }
 
 }  // namespace
@@ -195,7 +223,7 @@ INT_PTR CALLBACK WelcomePageProc(HWND page, UINT message, WPARAM wParam, LPARAM 
       ActivateWelcome(page);
       return AnswerActivation(page, 0);
     case WMU_FOCUSCONTROL:
-      return FocusControl(wParam);
+      return FocusControl(page, wParam);
     default:
       return FALSE;
   }
@@ -209,6 +237,7 @@ INT_PTR CALLBACK LicencePageProc(HWND page, UINT message, WPARAM wParam, LPARAM 
         SetDlgItemTextA(page, IDC_LICENCE_TEXT, text);
         MemFree(text);
       }
+      LeaveDialogKeysToWizard(GetDlgItem(page, IDC_LICENCE_TEXT));
       return TRUE;
     }
     case WM_NOTIFY:
@@ -216,7 +245,7 @@ INT_PTR CALLBACK LicencePageProc(HWND page, UINT message, WPARAM wParam, LPARAM 
       ShowMiddleButtons(page, "I &Disagree", "I &Agree");
       return AnswerActivation(page, 0);
     case WMU_FOCUSCONTROL:
-      return FocusControl(wParam);
+      return FocusControl(page, wParam);
     default:
       return FALSE;
   }
@@ -235,7 +264,7 @@ INT_PTR CALLBACK OptionsPageProc(HWND page, UINT message, WPARAM wParam, LPARAM 
       ShowMiddleButtons(page, kBackText, SetupState.customInstall ? kNextText : kInstallText);
       return AnswerActivation(page, 0);
     case WMU_FOCUSCONTROL:
-      return FocusControl(wParam);
+      return FocusControl(page, wParam);
     default:
       return FALSE;
   }
@@ -254,7 +283,7 @@ INT_PTR CALLBACK CustomPageProc(HWND page, UINT message, WPARAM wParam, LPARAM l
       ShowMiddleButtons(page, kBackText, kInstallText);
       return AnswerActivation(page, 0);
     case WMU_FOCUSCONTROL:
-      return FocusControl(wParam);
+      return FocusControl(page, wParam);
     default:
       return FALSE;
   }

@@ -215,6 +215,15 @@ bool SetupDriver::Answer(HWND box, int id) {
   return WaitUntil([&] { return !IsWindow(box); });
 }
 
+void SetupDriver::TypeKey(WORD virtualKey) const {
+  HWND target = Focus();
+  if (!target) target = wizard_;
+  UINT scan = MapVirtualKeyA(virtualKey, MAPVK_VK_TO_VSC);
+  // Repeat count 1; the key-up also carries "was down" and "being released".
+  PostMessageA(target, WM_KEYDOWN, virtualKey, static_cast<LPARAM>(1u | (scan << 16)));
+  PostMessageA(target, WM_KEYUP, virtualKey, static_cast<LPARAM>(0xC0000001u | (scan << 16)));
+}
+
 void SetupDriver::PressEscape() const {
   // What the dialog manager makes of Escape typed in the wizard. Posted, it
   // also reaches the wizard while a message box of the setup is open.

@@ -57,6 +57,10 @@ class SetupDriver {
   // Presses a button of the box and waits until the box has gone.
   static bool Answer(HWND box, int id);
 
+  // A key typed into the window that has the focus, as the keyboard sends it
+  // (the wizard's message loop gives it to the dialog manager).
+  void TypeKey(WORD virtualKey) const;
+
   // Escape, and the close box of the wizard's frame.
   void PressEscape() const;
   void CloseBox() const;

@@ -306,8 +306,9 @@ TEST_F(SetupScenario, NewerInstalledVersionOnlyLetsTheUserCancel) {
             "You can not install an older version after a newer version has been installed.");
   EXPECT_FALSE(setup.ButtonVisible(kNext));
   EXPECT_FALSE(setup.ButtonVisible(kBack));
-  EXPECT_TRUE(setup.WaitForFocus(kCancel));
-  setup.Press(kCancel);
+  ASSERT_TRUE(setup.WaitForFocus(kCancel));
+  // Enter presses the focused Cancel, never the hidden Next.
+  setup.TypeKey(VK_RETURN);
   EXPECT_EQ(setup.WaitForExit(), kExitCode);
   EXPECT_FALSE(FolderThere(folder_));
 }
@@ -436,8 +437,16 @@ TEST_F(SetupScenario, BrowseOpensTheFolderBrowserAndCancelKeepsTheFolder) {
   }));
   ASSERT_TRUE(SetupDriver::Answer(search.found, IDCANCEL));
   EXPECT_EQ(setup.PageText(1006), folder_);
-  setup.Press(kCancel);
-  EXPECT_EQ(setup.WaitForExit(), kExitCode);
+
+  // The cancelled browser left the chosen folder as it was: the missing
+  // folder the installation asks about is still the one in the box.
+  setup.Press(kNext);
+  HWND box = setup.WaitForBox();
+  ASSERT_NE(box, nullptr);
+  EXPECT_EQ(SetupDriver::BoxText(box), "Create folder?\n\nThe installation folder doesn't exist.\n" + folder_);
+  ASSERT_TRUE(SetupDriver::Answer(box, IDNO));
+  WaitForRunEnd(setup);
+  FinishAndExpectExit(setup);
 }
 
 TEST_F(SetupScenario, FileInPlaceOfTheFolderBlocksTheLibrary) {
