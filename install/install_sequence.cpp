@@ -234,12 +234,24 @@ int RunStep(HWND page, int step, char* failure) {
   }
 }
 
+// Keys and clicks that arrive while the steps work wait behind the posted
+// step messages. An Escape or a click on the close box refused during the
+// first run would otherwise reach the wizard just after it ends, and close
+// it before the user has seen how the installation went.
+void DropInputQueuedDuringTheRun() {
+  MSG message;
+  while (PeekMessageA(&message, nullptr, WM_KEYFIRST, WM_KEYLAST, PM_REMOVE)) {}
+  while (PeekMessageA(&message, nullptr, WM_MOUSEFIRST, WM_MOUSELAST, PM_REMOVE)) {}
+  while (PeekMessageA(&message, nullptr, WM_NCMOUSEMOVE, WM_NCXBUTTONDBLCLK, PM_REMOVE)) {}
+}
+
 // Both ends let "OK" close the wizard; a failed run also offers Back.
 void EndRun(HWND page, const char* statusText, int failed) {
   SetDlgItemTextA(page, kStatusText, statusText);
   if (failed) ShowWindow(FrameButton(page, kBackButton), SW_SHOW);
   HWND finish = FrameButton(page, kFinishButton);
   EnableWindow(finish, TRUE);
+  if (!SetupState.finished) DropInputQueuedDuringTheRun();
   SetupState.finished = 1;
   PostMessageA(page, WMU_FOCUSCONTROL, (WPARAM)finish, 0);
 }

@@ -209,6 +209,7 @@ class ProgressPage : public ::testing::Test {
     ASSERT_TRUE(wizard);
     page = PropSheet_GetCurrentPageHwnd(wizard);
     ASSERT_TRUE(page);
+    if (whenOpened_) whenOpened_();
     timer_ = SetTimer(nullptr, 0, 20, AnswerBoxes);
     PumpUntil([] { return SetupState.finished != 0; });
     ASSERT_EQ(SetupState.finished, 1) << "the run did not end";
@@ -249,6 +250,7 @@ class ProgressPage : public ::testing::Test {
   }
 
   PageTemplate template_;
+  std::function<void()> whenOpened_;   // runs before the first step does
   UINT_PTR timer_ = 0;
   ScratchFolder scratch_{"sequence"};
 };
@@ -305,6 +307,26 @@ TEST_F(ProgressPage, RefusesToCloseWhileTheFirstRunWorks) {
   PropSheet_PressButton(wizard, PSBTN_CANCEL);
   PumpBriefly();
   EXPECT_FALSE(PropSheet_GetCurrentPageHwnd(wizard)) << "after the run Cancel closes";
+}
+
+// Input waits behind the posted step messages, so an Escape typed during
+// the first run reaches the wizard only once the run has ended, when it
+// would be allowed to close it.
+TEST_F(ProgressPage, EscapeTypedDuringTheFirstRunDoesNotCloseTheWizardAfterIt) {
+  lstrcpyA(SetupState.defaultFolder, (scratch_ / "typed").c_str());
+  whenOpened_ = [] {
+    SetForegroundWindow(wizard);
+    INPUT keys[2] = {};
+    keys[0].type = INPUT_KEYBOARD;
+    keys[0].ki.wVk = VK_ESCAPE;
+    keys[1] = keys[0];
+    keys[1].ki.dwFlags = KEYEVENTF_KEYUP;
+    ASSERT_EQ(SendInput(2, keys, sizeof(INPUT)), 2u);
+  };
+  Run();
+  PumpBriefly();
+  EXPECT_TRUE(PropSheet_GetCurrentPageHwnd(wizard)) << "the queued Escape closed the wizard";
+  EXPECT_EQ(Status(), kComplete);
 }
 
 TEST_F(ProgressPage, CustomFolderIsCreatedOnlyWhenTheUserAgrees) {
