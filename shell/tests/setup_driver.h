@@ -13,7 +13,9 @@
 std::string WindowsPath(const std::string& unixPath);
 
 // Polls `condition` every 20 ms until it holds or `timeoutMs` passes.
-bool WaitUntil(const std::function<bool()>& condition, DWORD timeoutMs = 10000);
+// Waits are generous: a loaded machine under Wine can take many seconds to
+// show a window, and a condition that holds returns at once.
+bool WaitUntil(const std::function<bool()>& condition, DWORD timeoutMs = 30000);
 
 enum class Page { None, Welcome, Licence, Options, Custom, Progress };
 const char* PageName(Page page);
@@ -24,14 +26,14 @@ class SetupDriver {
   ~SetupDriver();   // ends the program if it still runs
 
   bool Start();
-  HWND WaitForWizard(DWORD timeoutMs = 20000);
+  HWND WaitForWizard(DWORD timeoutMs = 30000);
   HWND wizard() const { return wizard_; }
   DWORD processId() const { return process_.dwProcessId; }
 
   // The wizard.
   HWND CurrentPage() const;
   Page CurrentPageKind() const;
-  bool WaitForPage(Page page, DWORD timeoutMs = 10000) const;
+  bool WaitForPage(Page page, DWORD timeoutMs = 30000) const;
   std::string PageText(int controlId) const;
   HWND PageControl(int controlId) const;
   bool IsChecked(int controlId) const;
@@ -47,10 +49,10 @@ class SetupDriver {
 
   // The window that has the keyboard focus in the setup's GUI thread.
   HWND Focus() const;
-  bool WaitForFocus(int buttonId, DWORD timeoutMs = 5000) const;
+  bool WaitForFocus(int buttonId, DWORD timeoutMs = 10000) const;
 
   // Message boxes captioned "Morvantile - Installation" (or `caption`).
-  HWND WaitForBox(DWORD timeoutMs = 10000, const char* caption = "Morvantile - Installation") const;
+  HWND WaitForBox(DWORD timeoutMs = 30000, const char* caption = "Morvantile - Installation") const;
   HWND FindBox(const char* caption = "Morvantile - Installation") const;
   static std::string BoxText(HWND box);
   static bool BoxHasButton(HWND box, int id);
@@ -66,7 +68,7 @@ class SetupDriver {
   void CloseBox() const;
 
   // Waits for the program to end; its exit code, or STILL_ACTIVE on timeout.
-  DWORD WaitForExit(DWORD timeoutMs = 20000);
+  DWORD WaitForExit(DWORD timeoutMs = 30000);
   bool Running() const;
 
  private:

@@ -153,6 +153,13 @@ class SetupScenario : public ::testing::Test {
     folder_ = base_ + "\\Morvantile";
   }
   void TearDown() override {
+    if (started_) {
+      // A copy a test started itself, whether or not its window came up.
+      TerminateProcess(started_, 1);
+      WaitForSingleObject(started_, 5000);
+      CloseHandle(started_);
+      started_ = nullptr;
+    }
     EndProduct();
     Clean();
     RemoveTree(base_);
@@ -195,6 +202,7 @@ class SetupScenario : public ::testing::Test {
   }
 
   std::string base_, folder_;
+  HANDLE started_ = nullptr;
 };
 
 }  // namespace
@@ -612,6 +620,7 @@ TEST_F(SetupScenario, UpgradeRestartsTheProductOnlyWhenACopyWasRunning) {
   ASSERT_TRUE(CreateProcessA(program.c_str(), nullptr, nullptr, nullptr, FALSE, 0, nullptr, folder_.c_str(),
                              &startup, &running));
   CloseHandle(running.hThread);
+  started_ = running.hProcess;   // ended by TearDown whatever happens here
   ASSERT_TRUE(WaitUntil([] { return FindProduct().window != nullptr; }));
   ASSERT_EQ(FindProduct().pid, running.dwProcessId);
 
@@ -625,7 +634,6 @@ TEST_F(SetupScenario, UpgradeRestartsTheProductOnlyWhenACopyWasRunning) {
   EXPECT_EQ(setup.FindBox(), nullptr);
   EXPECT_EQ(setup.PageText(1014), kComplete);
   EXPECT_EQ(WaitForSingleObject(running.hProcess, 5000), WAIT_OBJECT_0) << "the running copy was closed";
-  CloseHandle(running.hProcess);
   ASSERT_TRUE(WaitUntil([] { return FindProduct().window != nullptr; })) << "the new copy was started";
   EXPECT_NE(FindProduct().pid, running.dwProcessId);
   EXPECT_EQ(ReadFile(program), ReadFile(WindowsPath(MV_PRODUCT_EXE)));
