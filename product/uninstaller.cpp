@@ -172,12 +172,16 @@ void RemoveUninstallEntry() {
   RegCloseKey(key);
   if (read == ERROR_SUCCESS && type == REG_SZ) {
     command[size] = 0;
+    // The setup quotes the program's path; older entries stand bare.
+    char* path = command;
+    const int quoted = path[0] == '"';
+    if (quoted) ++path;
     const int length = lstrlenA(Run.programPath);
-    if (lstrlenA(command) < length) return;
-    const char saved = command[length];
-    command[length] = 0;
-    const int ours = lstrcmpiA(command, Run.programPath) == 0 && (saved == 0 || saved == ' ');
-    if (!ours) return;
+    if (lstrlenA(path) < length) return;
+    const char saved = path[length];
+    path[length] = 0;
+    const int ends = quoted ? saved == '"' : saved == 0 || saved == ' ';
+    if (lstrcmpiA(path, Run.programPath) != 0 || !ends) return;
   }
   if (!DeleteKeyTree(HKEY_LOCAL_MACHINE, kUninstallKeyPath))
     ReportFailure("the entry in the list of installed programs");

@@ -148,15 +148,16 @@ TEST_F(Uninstall, RemovesEverythingTheSetupCreated) {
   WriteText(folder / "default.MorvantileSettings", "MV\x04\x03");
   SetString(HKEY_CURRENT_USER, "Software\\Quillfern\\Morvantile\\HotKeys", "Whole Area", "x");
   SetString(HKEY_CURRENT_USER, kProductKey, "LastPath", folder.path());
-  SetString(HKEY_LOCAL_MACHINE, kUninstallKey, "UninstallString", program + " /uninstall");
+  // The entry as the setup writes it: the program's path quoted, with a
+  // space in the folder's path.
+  const std::string command = "\"" + program + "\" /uninstall";
+  SetString(HKEY_LOCAL_MACHINE, kUninstallKey, "UninstallString", command);
   SetString(HKEY_LOCAL_MACHINE, kUninstallKey, "DisplayName", "Morvantile");
   ASSERT_TRUE(CreateShortcut(StartupShortcut(), program));
   running = StartProduct(folder.path());
   ASSERT_NE(WaitForWindow(running.dwProcessId, "Morvantile"), nullptr);
 
-  // The command of the uninstall entry, as the system runs it: unquoted,
-  // with a space in the folder's path.
-  const std::string result = RunUninstall(IDYES, (program + " /uninstall").c_str());
+  const std::string result = RunUninstall(IDYES, command.c_str());
   EXPECT_NE(result.find("Morvantile was removed from this computer."), std::string::npos)
       << result;
   EXPECT_EQ(UninstallerExitCode(), 0u);
