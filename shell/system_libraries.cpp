@@ -2,6 +2,8 @@
 
 #include <commctrl.h>
 
+#include "install/file_helpers.h"
+
 namespace {
 
 int searchRestricted = 0;   // SetDefaultDllDirectories is in force
@@ -63,14 +65,7 @@ HMODULE LoadSystemLibrary(const char* name) {
   // With the search restricted, or with a manifest redirection into the
   // side-by-side store, the bare name never reaches the program's folder.
   if (searchRestricted || IsRedirectedByManifest(name)) return LoadLibraryA(name);
-  char path[MAX_PATH];
-  UINT length = GetSystemDirectoryA(path, MAX_PATH);
-  if (length == 0 || length >= MAX_PATH) return nullptr;
-  int needsSlash = path[length - 1] != '\\';
-  if (length + needsSlash + lstrlenA(name) >= MAX_PATH) return nullptr;
-  if (needsSlash) lstrcatA(path, "\\");
-  lstrcatA(path, name);
-  return LoadLibraryA(path);
+  return LoadLibraryFromSystemFolder(name);
 }
 
 HMODULE CommonControlsModule() {
