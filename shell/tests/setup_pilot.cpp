@@ -49,29 +49,14 @@ void CloseProduct() {
 
 void ReportShortcut(const std::string& path) {
   printf("Startup shortcut: %s\n", path.c_str());
+  std::string target, description;
   if (GetFileAttributesA(path.c_str()) == INVALID_FILE_ATTRIBUTES) {
     printf("  (missing)\n");
-    return;
+  } else if (ReadShortcut(path, &target, &description)) {
+    printf("  target: %s\n  description: %s\n", target.c_str(), description.c_str());
+  } else {
+    printf("  (unreadable)\n");
   }
-  CoInitialize(nullptr);
-  IShellLinkA* link = nullptr;
-  if (SUCCEEDED(CoCreateInstance(CLSID_ShellLink, nullptr, CLSCTX_INPROC_SERVER, IID_IShellLinkA,
-                                 reinterpret_cast<void**>(&link)))) {
-    IPersistFile* file = nullptr;
-    if (SUCCEEDED(link->QueryInterface(IID_IPersistFile, reinterpret_cast<void**>(&file)))) {
-      wchar_t wide[MAX_PATH];
-      MultiByteToWideChar(CP_ACP, 0, path.c_str(), -1, wide, MAX_PATH);
-      if (SUCCEEDED(file->Load(wide, STGM_READ))) {
-        char target[MAX_PATH] = "", description[MAX_PATH] = "";
-        link->GetPath(target, MAX_PATH, nullptr, 0);
-        link->GetDescription(description, MAX_PATH);
-        printf("  target: %s\n  description: %s\n", target, description);
-      }
-      file->Release();
-    }
-    link->Release();
-  }
-  CoUninitialize();
 }
 
 void ReportInstallation() {
