@@ -5,6 +5,8 @@
 # a Typical installation by setup-pilot.exe.
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
+# shellcheck source=tools/virtual-display.sh
+. "$root/tools/virtual-display.sh"
 cd "$root"
 out=docs/screenshots
 if [ ! -f build/win64/MorvantileSetup.exe ] || [ ! -f build/win64/setup-pilot.exe ]; then
@@ -14,25 +16,13 @@ mkdir -p "$out"
 
 export MV_WINEPREFIX="$root/build/wineprefix-screenshots"
 rm -rf "$MV_WINEPREFIX"   # nothing installed yet: the first-installation pages
-xvfb_pid= wm_pid=
 cleanup() {
   tools/stop-wine >/dev/null 2>&1 || true
-  [ -n "$wm_pid" ] && kill "$wm_pid" 2>/dev/null || true
-  [ -n "$xvfb_pid" ] && kill "$xvfb_pid" 2>/dev/null || true
+  stop_virtual_display
 }
 trap cleanup EXIT
 
-for n in $(seq 150 199); do
-  { [ -e /tmp/.X11-unix/X$n ] || [ -e /tmp/.X$n-lock ]; } && continue
-  Xvfb ":$n" -screen 0 1024x768x24 -nolisten tcp >/dev/null 2>&1 &
-  xvfb_pid=$!
-  for _ in $(seq 100); do [ -e /tmp/.X11-unix/X$n ] && break; sleep 0.05; done
-  [ -e /tmp/.X11-unix/X$n ] && break
-done
-export DISPLAY=":$n"
-openbox >/dev/null 2>&1 &
-wm_pid=$!
-sleep 1
+start_virtual_display 150 199
 
 winpath() { echo "Z:$(cd "$(dirname "$1")" && pwd)/$(basename "$1")" | tr / '\\'; }
 setup=$(winpath build/win64/MorvantileSetup.exe)

@@ -6,6 +6,8 @@
 # Exits 77 (skipped) when Xvfb, openbox or xdotool is missing.
 set -uo pipefail
 root=$(cd "$(dirname "$0")/../.." && pwd)
+# shellcheck source=tools/virtual-display.sh
+. "$root/tools/virtual-display.sh"
 setup_exe=$1
 probe_exe=$2
 for tool in Xvfb openbox xdotool; do
@@ -16,7 +18,7 @@ wine_run="$root/tools/wine-run"
 folder_windows='C:\KeyboardTest\Morvantile'
 product_key='HKCU\Software\Quillfern'
 uninstall_key='HKLM\Software\Microsoft\Windows\CurrentVersion\Uninstall\Morvantile'
-xvfb_pid= wm_pid= setup_pid= failures=0
+setup_pid= failures=0
 
 wine_quiet() { "$wine_run" "$@" >/dev/null 2>&1; }
 clean_prefix() {
@@ -28,22 +30,11 @@ cleanup() {
   stop_setup
   wine_quiet taskkill /f /im Morvantile.exe   # only if a check box was missed
   clean_prefix
-  [ -n "$wm_pid" ] && kill "$wm_pid" 2>/dev/null
-  [ -n "$xvfb_pid" ] && kill "$xvfb_pid" 2>/dev/null
+  stop_virtual_display
 }
 trap cleanup EXIT
 
-for n in $(seq 200 240); do
-  { [ -e /tmp/.X11-unix/X$n ] || [ -e /tmp/.X$n-lock ]; } && continue
-  Xvfb ":$n" -screen 0 1024x768x24 -nolisten tcp >/dev/null 2>&1 &
-  xvfb_pid=$!
-  for _ in $(seq 100); do [ -e /tmp/.X11-unix/X$n ] && break; sleep 0.05; done
-  [ -e /tmp/.X11-unix/X$n ] && break
-done
-export DISPLAY=":$n"
-openbox >/dev/null 2>&1 &
-wm_pid=$!
-sleep 1
+start_virtual_display 200 240
 
 probe() { "$wine_run" "$probe_exe" 2>/dev/null | tr -d '\r'; }
 
