@@ -5,16 +5,17 @@
 #   stop_virtual_display               ends both
 xvfb_pid= wm_pid=
 
-start_virtual_display() {
-  local n
-  for n in $(seq "$1" "$2"); do
-    { [ -e /tmp/.X11-unix/X$n ] || [ -e /tmp/.X$n-lock ]; } && continue
-    Xvfb ":$n" -screen 0 1024x768x24 -nolisten tcp >/dev/null 2>&1 &
-    xvfb_pid=$!
-    for _ in $(seq 100); do [ -e /tmp/.X11-unix/X$n ] && break; sleep 0.05; done
-    [ -e /tmp/.X11-unix/X$n ] && break
+start_virtual_display() {  # the range is kept for callers; Xvfb picks a free number itself
+  local numbers
+  numbers=$(mktemp)
+  Xvfb -displayfd 3 -screen 0 1024x768x24 -nolisten tcp 3>"$numbers" >/dev/null 2>&1 &
+  xvfb_pid=$!
+  for _ in $(seq 200); do
+    grep -q '^[0-9]' "$numbers" && break
+    sleep 0.05
   done
-  export DISPLAY=":$n"
+  export DISPLAY=":$(head -n1 "$numbers")"
+  rm -f "$numbers"
   openbox >/dev/null 2>&1 &
   wm_pid=$!
   sleep 1
