@@ -206,21 +206,48 @@ static int DecodeSymbol() {
   return node - kPayloadSymbols;
 }
 
-// The output grows by fixed steps into a fresh zero-filled block, so every
-// byte after the decoded ones is zero.
+// The output grows by doubling its capacity (kept a whole number of steps),
+// so a large payload costs a few copies instead of one per step. The tail
+// beyond the decoded bytes is zeroed once, by TrimOutput.
 static int GrowOutput() {
-  if (outputCapacity > UINT32_MAX - kPayloadOutputStep) return 0;
-  uint32_t capacity = outputCapacity + kPayloadOutputStep;
+  uint32_t capacity;
+  if (outputCapacity == 0)
+    capacity = kPayloadOutputStep;
+  else if (outputCapacity <= UINT32_MAX / 2)
+    capacity = outputCapacity * 2;
+  else if (outputCapacity <= UINT32_MAX - kPayloadOutputStep)
+    capacity = outputCapacity + kPayloadOutputStep;
+  else
+    return 0;
   unsigned char* block = static_cast<unsigned char*>(MemAlloc(capacity));
   if (!block) return 0;
-  MemFill(block + outputCapacity, 0, kPayloadOutputStep);
   if (outputBlock) {
-    MemCopy(block, outputBlock, outputCapacity);
+    MemCopy(block, outputBlock, payloadOutputCount);
     MemFree(outputBlock);
   }
   outputBlock = block;
   outputCapacity = capacity;
   return 1;
+}
+
+// Receivers get the block that growing by single steps would have left: the
+// decoded bytes rounded up to a whole number of steps, zero after them. If
+// even that smaller block cannot be had, the larger one, zeroed alike, keeps
+// both promises.
+static void TrimOutput() {
+  if (!outputBlock) return;
+  uint32_t steps = payloadOutputCount / kPayloadOutputStep + (payloadOutputCount % kPayloadOutputStep != 0);
+  uint32_t size = steps * kPayloadOutputStep;
+  if (size != outputCapacity) {
+    unsigned char* block = static_cast<unsigned char*>(MemAlloc(size));
+    if (block) {
+      MemCopy(block, outputBlock, payloadOutputCount);
+      MemFree(outputBlock);
+      outputBlock = block;
+      outputCapacity = size;
+    }
+  }
+  MemFill(outputBlock + payloadOutputCount, 0, outputCapacity - payloadOutputCount);
 }
 
 static inline int AppendOutput(unsigned char byte) {
@@ -246,8 +273,7 @@ static int AppendCopy(int copySymbol) {
   // The window holds no bytes from before the stream's start.
   if (distance > payloadOutputCount) return 0;
 
-  // A copy is at most 64 bytes, so one growth step always makes room; the
-  // block ends up the same size as when grown byte by byte.
+  // A copy is at most 64 bytes, so one growth always makes room.
   if (outputCapacity - payloadOutputCount < length && !GrowOutput()) return 0;
   unsigned char* out = outputBlock + payloadOutputCount;
   payloadOutputCount += length;
@@ -304,6 +330,7 @@ int DecodePayload(unsigned char** output) {
     payloadOutputCount = 0;
     return 0;
   }
+  TrimOutput();
   *output = outputBlock;
   outputBlock = nullptr;
   return 1;
