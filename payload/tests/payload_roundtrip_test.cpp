@@ -76,3 +76,20 @@ TEST(PayloadRoundTrip, GreedyParseToo) {
   ExpectRoundTrip(ExecutableLikeBytes(60000, 4), greedy);
   ExpectRoundTrip(TextLikeBytes(60000, 5), greedy);
 }
+
+// Noise over two or four letters: every three-byte chain is dense and no
+// copy reaches the longest length, so the copy search moves to its sparser
+// chains. Copies that repeat earlier noise must still be found in full.
+TEST(PayloadRoundTrip, NoiseOverFewLettersStillFindsItsRepeats) {
+  for (int letters : {2, 4}) {
+    std::vector<uint8_t> noise = RandomBytes(9000, static_cast<uint32_t>(letters));
+    for (auto& byte : noise) byte = static_cast<uint8_t>('a' + byte % letters);
+    std::vector<uint8_t> twice = noise;
+    twice.insert(twice.end(), noise.begin(), noise.end());
+    ExpectRoundTrip(twice);
+    size_t once = EncodePayload(noise.data(), noise.size()).size();
+    size_t repeated = EncodePayload(twice.data(), twice.size()).size();
+    // 9,000 bytes again from one distance: about 141 copies of 64 bytes.
+    EXPECT_LT(repeated, once + 141 * 4) << letters << " letters";
+  }
+}
