@@ -27,12 +27,14 @@ endfunction()
 
 # A shipped program that starts at its own entry point (which ends with
 # ExitProcess) instead of the C runtime's start-up code: no runtime
-# initialisation, no static constructors. msvcrt.dll still supplies the few
-# functions the code or the compiler calls (memset, vsnprintf, ...).
+# initialisation, no static constructors, and no msvcrt.dll: the few C
+# string functions the code or the compiler calls come from
+# common/c_string_functions.cpp.
 function(mv_runtime_free_program target entry)
   mv_windows_program(${target})
   if(CMAKE_SIZEOF_VOID_P EQUAL 4)
     set(entry _${entry}@0)
   endif()
+  target_sources(${target} PRIVATE $<TARGET_OBJECTS:c_string_functions>)
   target_link_options(${target} PRIVATE -nostartfiles -Wl,--entry,${entry})
 endfunction()

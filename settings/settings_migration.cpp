@@ -1,9 +1,9 @@
 #include "settings/settings_migration.h"
 
-#include <stdio.h>
 #include <string.h>
 
 #include "common/memory.h"
+#include "common/text_format.h"
 #include "install/setup_state.h"
 #include "settings/app_list.h"
 #include "settings/settings_store.h"
@@ -75,7 +75,7 @@ void RekeyAutoApps() {
   // A plain delete: the values go with the key, but a key that holds a
   // sub-key (never written by the product) stays as it is.
   char path[kKeyPathSize];
-  snprintf(path, sizeof path, "%s\\AutoApps", kOlderProductKeyPath);
+  FormatString(path, sizeof path, "%s\\AutoApps", kOlderProductKeyPath);
   RegDeleteKeyA(HKEY_CURRENT_USER, path);
   for (uint32_t index = 0;; ++index) {
     AppEntry* node = AppListAt(index);
@@ -97,7 +97,7 @@ void ConvertOldClipPrint() {
   record.formatCount = 1;
 
   char path[kKeyPathSize];
-  snprintf(path, sizeof path, "%s\\ClipPrint", kOlderProductKeyPath);
+  FormatString(path, sizeof path, "%s\\ClipPrint", kOlderProductKeyPath);
   HKEY key;
   if (RegOpenKeyExA(HKEY_CURRENT_USER, path, 0, KEY_READ, &key) == ERROR_SUCCESS) {
     DWORD number = 0;  // a value shorter than four bytes is zero-extended
@@ -304,7 +304,7 @@ void RegisterUninstall(const char* folder) {
     return;
   // Quoted, so that a folder with spaces cannot start another program.
   char command[kAppPathSize + 32];
-  int length = snprintf(command, sizeof command, "\"%s\\Morvantile.exe\" /uninstall", folder);
+  int length = FormatString(command, sizeof command, "\"%s\\Morvantile.exe\" /uninstall", folder);
   if (length > 0 && static_cast<size_t>(length) < sizeof command)
     RegSetValueExA(key, "UninstallString", 0, REG_SZ, reinterpret_cast<const BYTE*>(command),
                    static_cast<DWORD>(length + 1));
@@ -320,7 +320,7 @@ int MigrateSettings(const char* targetFolder) {
 
   char savedKeyPath[kKeyPathSize];
   MemCopy(savedKeyPath, SetupState.settingsKeyPath, sizeof savedKeyPath);
-  snprintf(SetupState.settingsKeyPath, sizeof SetupState.settingsKeyPath, "%s",
+  FormatString(SetupState.settingsKeyPath, sizeof SetupState.settingsKeyPath, "%s",
            kOlderProductKeyPath);
 
   if (version == 0) {

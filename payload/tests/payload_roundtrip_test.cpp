@@ -50,7 +50,9 @@ TEST(PayloadRoundTrip, OutputBlockIsAWholeNumberOfStepsAtEverySize) {
     DecodeResult decoded = DecodeStream(EncodePayload(data.data(), data.size()));
     ASSERT_EQ(decoded.ok, 1);
     EXPECT_TRUE(decoded.tailZero);
-    if (decoded.capacity) EXPECT_EQ(decoded.capacity, (size + 4095) / 4096 * 4096) << size;
+    if (decoded.capacity) {
+      EXPECT_EQ(decoded.capacity, (size + 4095) / 4096 * 4096) << size;
+    }
   }
   for (size_t size : {2097152, 2097153, 3 * 1048576 + 5, 7 * 1048576 + 4096}) {
     std::vector<uint8_t> expected;
@@ -58,7 +60,9 @@ TEST(PayloadRoundTrip, OutputBlockIsAWholeNumberOfStepsAtEverySize) {
     ASSERT_EQ(decoded.ok, 1);
     EXPECT_TRUE(decoded.tailZero) << size;
     EXPECT_TRUE(decoded.bytes == expected) << size;
-    if (decoded.capacity) EXPECT_EQ(decoded.capacity, (size + 4095) / 4096 * 4096) << size;
+    if (decoded.capacity) {
+      EXPECT_EQ(decoded.capacity, (size + 4095) / 4096 * 4096) << size;
+    }
   }
 }
 
