@@ -262,8 +262,15 @@ class Encoder {
   void FindBlockMatches(size_t start, size_t end) {
     blockMatches_.clear();
     blockMatchStart_.assign(1, 0);
+    size_t insideLongestCopy = start;
     for (size_t position = start; position < end; ++position) {
       finder_.Find(position, &matches_);
+      // Within a copy of the longest length the parse nearly always goes
+      // on with the longest copies: the shorter ones there are not offered,
+      // which spares pricing dozens of them at every byte of a long run.
+      if (position < insideLongestCopy && matches_.size() > 1) matches_.erase(matches_.begin(), matches_.end() - 1);
+      if (!matches_.empty() && matches_.back().length == kPayloadMaxCopy)
+        insideLongestCopy = position + kPayloadMaxCopy;
       blockMatches_.insert(blockMatches_.end(), matches_.begin(), matches_.end());
       blockMatchStart_.push_back(blockMatches_.size());
     }
