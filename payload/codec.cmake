@@ -1,6 +1,7 @@
 # The payload codec: the decoder (portable, in every tree, linked into the
 # setup program) and, on the host, the encoder and payload-tool.
-add_library(payload_codec STATIC ${CMAKE_CURRENT_LIST_DIR}/payload_decoder.cpp)
+add_library(payload_codec STATIC ${CMAKE_CURRENT_LIST_DIR}/payload_decoder.cpp
+            ${CMAKE_CURRENT_LIST_DIR}/payload_checksum.cpp ${CMAKE_CURRENT_LIST_DIR}/payload_table.cpp)
 target_include_directories(payload_codec PUBLIC ${CMAKE_SOURCE_DIR})
 target_link_libraries(payload_codec PUBLIC common)
 mv_warnings(payload_codec)
@@ -26,7 +27,10 @@ if(BUILD_TESTING)
       ${CMAKE_CURRENT_LIST_DIR}/tests/payload_reference_test.cpp
       ${CMAKE_CURRENT_LIST_DIR}/tests/payload_roundtrip_test.cpp
       ${CMAKE_CURRENT_LIST_DIR}/tests/payload_test_support.cpp
+      ${CMAKE_CURRENT_LIST_DIR}/tests/payload_table_test.cpp
       ${CMAKE_CURRENT_LIST_DIR}/payload_decoder.cpp
+      ${CMAKE_CURRENT_LIST_DIR}/payload_checksum.cpp
+      ${CMAKE_CURRENT_LIST_DIR}/payload_table.cpp
       ${CMAKE_CURRENT_LIST_DIR}/payload_encoder.cpp)
   # The codec sources are compiled into the test itself so that, natively,
   # every line of them runs under AddressSanitizer and UBSan.
