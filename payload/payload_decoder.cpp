@@ -116,8 +116,6 @@ static uint32_t rangeBase[kPayloadRanges];
 static uint32_t bitBuffer;
 static int32_t bitsLeft;
 static int inputIntact;              // cleared when the input runs out
-static unsigned char* window;
-static uint32_t windowPosition;
 static unsigned char* outputBlock;
 static uint32_t outputCapacity;
 
@@ -132,8 +130,6 @@ static void ResetDecoder() {
   bitsLeft = 0;
   payloadOutputCount = 0;
   inputIntact = 1;
-  window = nullptr;
-  windowPosition = 0;
   outputBlock = nullptr;
   outputCapacity = 0;
 }
@@ -256,13 +252,8 @@ static inline int AppendOutput(unsigned char byte) {
   return 1;
 }
 
-static int AppendLiteral(unsigned char byte) {
-  if (!AppendOutput(byte)) return 0;
-  window[windowPosition] = byte;
-  if (++windowPosition == static_cast<uint32_t>(kPayloadWindowSize)) windowPosition = 0;
-  return 1;
-}
-
+// The output holds every decoded byte, so copies read their source there:
+// the last 21,903 bytes of it are the window that the format describes.
 static int AppendCopy(int copySymbol) {
   int range = (copySymbol - kPayloadFirstCopySymbol) / kPayloadLengthsPerRange;
   uint32_t length =
@@ -270,39 +261,15 @@ static int AppendCopy(int copySymbol) {
   uint32_t gap = TakeNumber(kPayloadRangeBits[range]);
   if (!inputIntact) return 0;
   uint32_t distance = gap + rangeBase[range] + length;
-  // The window holds no bytes from before the stream's start.
+  // Nothing was decoded before the stream's start.
   if (distance > payloadOutputCount) return 0;
 
   // A copy is at most 64 bytes, so one growth always makes room.
   if (outputCapacity - payloadOutputCount < length && !GrowOutput()) return 0;
   unsigned char* out = outputBlock + payloadOutputCount;
+  const unsigned char* from = out - distance;   // distance >= length: no overlap
+  for (uint32_t i = 0; i < length; ++i) out[i] = from[i];
   payloadOutputCount += length;
-
-  const uint32_t size = kPayloadWindowSize;
-  uint32_t source = windowPosition >= distance ? windowPosition - distance : windowPosition + size - distance;
-  uint32_t destination = windowPosition;
-  // Each source byte is read before its destination is written: at the
-  // largest distance the two positions are the same.
-  if (source + length <= size && destination + length <= size) {
-    const unsigned char* from = window + source;
-    unsigned char* to = window + destination;
-    for (uint32_t i = 0; i < length; ++i) {
-      unsigned char byte = from[i];
-      out[i] = byte;
-      to[i] = byte;
-    }
-    destination += length;
-    if (destination == size) destination = 0;
-  } else {
-    for (uint32_t i = 0; i < length; ++i) {
-      unsigned char byte = window[source];
-      out[i] = byte;
-      window[destination] = byte;
-      if (++source == size) source = 0;
-      if (++destination == size) destination = 0;
-    }
-  }
-  windowPosition = destination;
   return 1;
 }
 
@@ -311,7 +278,7 @@ static int DecodeSymbols() {
     int symbol = DecodeSymbol();
     if (symbol < 0) return 0;
     if (symbol == kPayloadEndSymbol) return 1;
-    int ok = symbol < kPayloadEndSymbol ? AppendLiteral(static_cast<unsigned char>(symbol))
+    int ok = symbol < kPayloadEndSymbol ? AppendOutput(static_cast<unsigned char>(symbol))
                                         : AppendCopy(symbol);
     if (!ok) return 0;
   }
@@ -319,10 +286,7 @@ static int DecodeSymbols() {
 
 int DecodePayload(unsigned char** output) {
   ResetDecoder();
-  window = static_cast<unsigned char*>(MemAlloc(kPayloadWindowSize));
-  int ok = window != nullptr && DecodeSymbols();
-  MemFree(window);
-  window = nullptr;
+  int ok = DecodeSymbols();
   if (!ok) {
     MemFree(outputBlock);
     outputBlock = nullptr;
