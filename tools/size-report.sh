@@ -6,7 +6,8 @@
 # Usage: tools/size-report.sh [--check] [TREE]     (TREE: build/win32 by default)
 #   --check  also compares the figures with tools/size-budgets.txt and fails
 #            (exit 1) when the stub, a payload stream or a file has grown
-#            past its budget.
+#            past its budget, or when a program that starts without the C
+#            runtime links a static constructor (it would never run).
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 check=0
@@ -98,6 +99,32 @@ def largest_functions(map_path, count=8):
     return [(plain[i] if i < len(plain) and plain[i] else names[i], sizes[names[i]]) for i in range(len(names))]
 
 
+def static_constructors(map_path):
+    """Input sections of static constructors in the link: a program that
+    starts at its own entry point never runs them."""
+    found = []
+    started = False
+    pending = None
+    if not os.path.exists(map_path):
+        return found
+    with open(map_path, errors="replace") as map_file:
+        for line in map_file:
+            if not started:
+                started = line.startswith("Linker script and memory map")
+                continue
+            m = re.match(r"^ (\.ctors\S*|\.init_array\S*)\s*$", line)
+            if m:
+                pending = m.group(1)
+                continue
+            m = re.match(r"^ (\.ctors\S*|\.init_array\S*)?\s+0x([0-9a-f]+)\s+0x([0-9a-f]+)\s+(\S+)", line)
+            if m and (m.group(1) or pending) and int(m.group(3), 16):
+                found.append(m.group(4))
+            pending = None
+    return found
+
+
+runtime_free = ["MorvantileSetup.exe", "Morvantile.exe"]
+constructor_problems = []
 figures = {}
 for program in programs:
     path = os.path.join(tree, program)
@@ -120,6 +147,9 @@ for program in programs:
         print(f"  {sname:<10} {raw_size:>9,} {virtual_size:>10,}")
     for ident, size in streams:
         print(f"  payload {ident}: {size:,}")
+    if name in runtime_free:
+        for source in static_constructors(path + ".map"):
+            constructor_problems.append(f"{name}: a static constructor from {source} would never run")
     functions = largest_functions(path + ".map")
     if functions:
         print("  largest functions:")
@@ -140,6 +170,9 @@ if check:
         elif got > budget:
             print(f"BUDGET {name} {what}: {got:,} bytes, over its budget of {budget:,}")
             failed = 1
+    for problem in constructor_problems:
+        print("STARTUP " + problem)
+        failed = 1
     print("\nsize budgets: " + ("EXCEEDED" if failed else "all within"))
     sys.exit(failed)
 EOF
