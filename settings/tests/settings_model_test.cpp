@@ -342,7 +342,9 @@ struct Model {
   }
   bool Face(const std::string& path, Clip* clip) const {
     const Value* value = Find(path, "FaceName");
-    if (!value || value->type != REG_SZ || value->data.size() > 32) return false;
+    if (!value || (value->type != REG_SZ && value->type != REG_EXPAND_SZ) ||
+        value->data.size() > 32)
+      return false;
     Bytes text = value->data;
     auto nul = std::find(text.begin(), text.end(), 0);
     if (nul == text.end() && text.size() == 32) return false;
