@@ -197,7 +197,7 @@ int WriteSettings(HWND page, char* failure) {
 }
 
 int RemoveRegistrySettings() {
-  if (SetupState.migrateSettings) RemoveProductKey();
+  if (SetupState.migrateSettings) RemoveProductSettings();
   return 1;
 }
 

@@ -62,25 +62,38 @@ void ConvertPackedCoverageArea() {
   RegCloseKey(key);
 }
 
+// A readable value whose short name is held by a value that a walk cannot
+// read is not moved: writing it there would replace that value.
+int ShortNameHeldByUnreadableValue(const char* name) {
+  char shortPath[kAppPathSize];
+  return AppShortPath(name, shortPath) && AppValueUnreadable(shortPath);
+}
+
+int AutoAppsHasSubKeys() {
+  HKEY key;
+  if (!OpenSettingsKey("AutoApps", KEY_READ, &key)) return 0;
+  DWORD subKeys = 0;
+  RegQueryInfoKeyA(key, nullptr, nullptr, nullptr, &subKeys, nullptr, nullptr, nullptr, nullptr,
+                   nullptr, nullptr, nullptr);
+  RegCloseKey(key);
+  return subKeys != 0;
+}
+
 // Versions up to 1.80 could name an application by its long path, or twice:
 // read every entry into the list, which keeps the first of each file, and
-// write the list back under short paths.
+// write the list back under short paths. Values the walk cannot read stay
+// as they are, and the copy of the tree carries them along.
 void RekeyAutoApps() {
   AppListClear();
-  for (DWORD index = 0;; ++index) {
-    AppEntry* entry = ReadAppEntryAt(index);
-    if (!entry) break;
-    AppListAdd(entry);
-  }
-  // A plain delete: the values go with the key, but a key that holds a
-  // sub-key (never written by the product) stays as it is.
-  char path[kKeyPathSize];
-  snprintf(path, sizeof path, "%s\\AutoApps", kOlderProductKeyPath);
-  RegDeleteKeyA(HKEY_CURRENT_USER, path);
-  for (uint32_t index = 0;; ++index) {
-    AppEntry* node = AppListAt(index);
+  DWORD index = 0;
+  while (AppEntry* entry = ReadNextAppEntry(&index)) AppListAdd(entry);
+  // A key that holds a sub-key (never written by the product) keeps its
+  // values, as a plain delete of the key would.
+  if (!AutoAppsHasSubKeys()) DeleteReadableAppValues(ShortNameHeldByUnreadableValue);
+  for (uint32_t at = 0;; ++at) {
+    AppEntry* node = AppListAt(at);
     if (!node) break;
-    WriteAppEntry(node);
+    if (!AppValueUnreadable(node->path)) WriteAppEntry(node);
   }
   AppListClear();
 }
@@ -287,6 +300,32 @@ void RemoveProductKey() {
   LONG status = RegEnumKeyExA(key, 0, name, &length, nullptr, nullptr, nullptr, nullptr);
   RegCloseKey(key);
   if (status == ERROR_NO_MORE_ITEMS) RegDeleteKeyA(HKEY_CURRENT_USER, parent);
+}
+
+void RemoveProductSettings() {
+  if (!DeleteReadableAppValues(nullptr)) {
+    RemoveProductKey();
+    return;
+  }
+  // "AutoApps" keeps values the settings file could not list: everything
+  // else of the product key goes, but that key and the keys above it stay.
+  HKEY key;
+  if (!OpenSettingsKey(nullptr, KEY_READ | KEY_SET_VALUE, &key)) return;
+  char name[kNameBufferSize];
+  for (DWORD index = 0;;) {
+    DWORD length = sizeof name;
+    if (RegEnumKeyExA(key, index, name, &length, nullptr, nullptr, nullptr, nullptr) !=
+        ERROR_SUCCESS)
+      break;
+    if (lstrcmpiA(name, "AutoApps") == 0 || !DeleteTree(key, name)) ++index;
+  }
+  for (DWORD index = 0;;) {
+    DWORD length = sizeof name;
+    LONG status = RegEnumValueA(key, index, name, &length, nullptr, nullptr, nullptr, nullptr);
+    if (status != ERROR_SUCCESS && status != ERROR_MORE_DATA) break;
+    if (status == ERROR_MORE_DATA || RegDeleteValueA(key, name) != ERROR_SUCCESS) ++index;
+  }
+  RegCloseKey(key);
 }
 
 void RegisterUninstall(const char* folder) {
