@@ -11,6 +11,7 @@
 namespace {
 
 const uint32_t kCurrentSchema = 206;
+const uint32_t kConvertedLayout = 192;  // the layout the conversions leave behind
 const DWORD kNameBufferSize = 2048;
 const DWORD kDataBufferSize = 2048;
 const REGSAM kReadAndSetValue = KEY_READ | KEY_SET_VALUE;  // 0x2001B
@@ -375,14 +376,20 @@ int MigrateSettings(const char* targetFolder) {
   if (version < 181) RekeyAutoApps();
   if (version < 188) ConvertOldClipPrint();
   if (version < 192) UpdateFrom191();
+  int moved = 1;
   if (version < 200) {
+    // The older key now holds the layout of 1.92: say so, so that a later
+    // run that has to try the copy again does not convert it twice.
+    if (version < kConvertedLayout) WriteUpgradeVer(kConvertedLayout);
     // The older key goes only once its whole tree stands under the current one.
-    if (CopyRegistryTree(HKEY_CURRENT_USER, savedKeyPath, HKEY_CURRENT_USER,
-                         SetupState.settingsKeyPath) == ERROR_SUCCESS)
-      RemoveProductKey();
+    moved = CopyRegistryTree(HKEY_CURRENT_USER, savedKeyPath, HKEY_CURRENT_USER,
+                             SetupState.settingsKeyPath) == ERROR_SUCCESS;
+    if (moved) RemoveProductKey();
   }
 
   MemCopy(SetupState.settingsKeyPath, savedKeyPath, sizeof savedKeyPath);
-  WriteUpgradeVer(kCurrentSchema);
+  // Settings left behind in the older key must not be covered by the
+  // stamp: without it, the next setup finds them there and moves them then.
+  if (moved) WriteUpgradeVer(kCurrentSchema);
   return 1;
 }

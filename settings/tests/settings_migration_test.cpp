@@ -271,27 +271,43 @@ void CreateVolatileKey(const std::string& path) {
   RegCloseKey(key);
 }
 
-TEST_F(Migration, KeepsTheOlderKeyWhenItsTreeCouldNotBeCopied) {
-  SetDword(kOlderKey, "UpgradeVer", 195);
+// A copy that fails keeps the older key, converted once and marked so; the
+// current key is not stamped, so a later setup moves the settings then.
+TEST_F(Migration, KeepsTheOlderKeyWhenItsTreeCouldNotBeCopiedAndMovesItLater) {
+  SetDword(kOlderKey, "UpgradeVer", 185);
   SetDword(kOlderKey, "Colors", 4);
+  SetDword(Join(kOlderKey, "ClipPrint"), "SizeFormat", 0x2301000C);
   CreateVolatileKey(kCurrentCompanyKey);
   EXPECT_EQ(MigrateSettings(kFolder), 1);
   EXPECT_STREQ(SetupState.settingsKeyPath, kCurrentKey);
   EXPECT_FALSE(KeyExists(kCurrentKey));
-  EXPECT_EQ(GetDword(kOlderKey, "UpgradeVer"), 195u);
+  EXPECT_EQ(GetDword(kOlderKey, "UpgradeVer"), 192u);
   EXPECT_EQ(GetDword(kOlderKey, "Colors"), 4u);
+
+  DeleteTestKey(HKEY_CURRENT_USER, kCurrentCompanyKey);
+  EXPECT_EQ(MigrateSettings(kFolder), 1);
+  EXPECT_EQ(GetDword(Join(kCurrentKey, "ClipPrint"), "SizeFormat"), 0x33330C25u)
+      << "converted once only";
+  EXPECT_EQ(GetDword(kCurrentKey, "Colors"), 4u);
+  EXPECT_EQ(GetDword(kCurrentKey, "UpgradeVer"), 206u);
+  EXPECT_FALSE(KeyExists(kOlderKey));
 }
 
-TEST_F(Migration, KeepsTheOlderKeyWhenPartOfItsTreeCouldNotBeCopied) {
+TEST_F(Migration, KeepsTheOlderKeyWhenPartOfItsTreeCouldNotBeCopiedAndMovesItLater) {
   SetDword(kOlderKey, "UpgradeVer", 195);
   SetDword(Join(kOlderKey, "HotKeys\\Nested"), "Kept", 9);
   SetDword(kCurrentKey, "Other", 1);
   CreateVolatileKey(Join(kCurrentKey, "HotKeys"));
   EXPECT_EQ(MigrateSettings(kFolder), 1);
   EXPECT_EQ(GetDword(Join(kOlderKey, "HotKeys\\Nested"), "Kept"), 9u);
+  EXPECT_NE(GetDword(kCurrentKey, "UpgradeVer"), 206u);
+
+  DeleteTestKey(HKEY_CURRENT_USER, Join(kCurrentKey, "HotKeys").c_str());
+  EXPECT_EQ(MigrateSettings(kFolder), 1);
+  EXPECT_EQ(GetDword(Join(kCurrentKey, "HotKeys\\Nested"), "Kept"), 9u);
+  EXPECT_EQ(GetDword(kCurrentKey, "Other"), 1u);
   EXPECT_EQ(GetDword(kCurrentKey, "UpgradeVer"), 206u);
-  EXPECT_NE(CopyRegistryTree(HKEY_CURRENT_USER, kCurrentKey, HKEY_CURRENT_USER, kOlderKey),
-            ERROR_SUCCESS);
+  EXPECT_FALSE(KeyExists(kOlderKey));
 }
 
 TEST_F(Migration, CopyRegistryTreeCopiesLongNamesAndLargeDataWhole) {

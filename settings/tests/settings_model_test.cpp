@@ -562,6 +562,7 @@ struct Model {
       Scalar("AutoPos", 26);
     }
     if (version < 200) {
+      if (version < 192) SetDword(keyPath, "UpgradeVer", 192);
       Tree copied;
       std::string prefix = Upper(keyPath) + "\\";
       for (const auto& key : tree)
