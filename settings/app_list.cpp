@@ -127,9 +127,10 @@ int DeleteReadableAppValues(int (*keep)(const char* name)) {
   RegQueryInfoKeyA(key, nullptr, nullptr, nullptr, &subKeys, nullptr, nullptr, &values, nullptr,
                    nullptr, nullptr, nullptr);
   RegCloseKey(key);
-  if (subKeys || values) return 1;
+  if (values) return 1;
   char path[kKeyPathSize];
-  return !SettingsKeyPath(kAutoApps, path) || RegDeleteKeyA(HKEY_CURRENT_USER, path) != ERROR_SUCCESS;
+  if (!subKeys && SettingsKeyPath(kAutoApps, path)) RegDeleteKeyA(HKEY_CURRENT_USER, path);
+  return 0;
 }
 
 namespace {

@@ -44,8 +44,8 @@ int AppValueUnreadable(const char* name);
 
 // Deletes the "AutoApps" values that a walk reads, except those for which
 // `keep` (may be null) answers 1, and then the key when it is left without
-// values and sub-keys. Values a walk cannot read always stay. 1 when the
-// key is still there afterwards.
+// values and sub-keys. Values a walk cannot read always stay. 1 when any
+// value is left.
 int DeleteReadableAppValues(int (*keep)(const char* name));
 
 // The short form of an existing file's path into kAppPathSize bytes; 0 for

@@ -388,6 +388,7 @@ TEST_F(Migration, RemoveProductSettingsKeepsOnlyWhatTheFileCouldNotList) {
 
   DeleteTestKey(HKEY_CURRENT_USER, apps.c_str());
   SetDword(apps, "C:\\B.EXE", LeftSide);
+  SetDword(apps + "\\Nested", "Inside", 1);
   RemoveProductSettings();
   EXPECT_FALSE(KeyExists(kCurrentCompanyKey)) << "with nothing odd, all goes";
 }
