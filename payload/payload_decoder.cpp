@@ -163,40 +163,22 @@ static uint32_t TakeNumber(int bits) {
   return value;
 }
 
-// Returns the symbol, or -1 when the input runs out. The bit reader's state
-// is held in locals along the walk down the tree, and stored back after it.
+// Returns the symbol, or -1 when the input runs out. The path down the
+// tree is recorded for the update that follows.
 static int DecodeSymbol() {
   ModelPath path;
-  const unsigned char* cursor = payloadInputCursor;
-  uint32_t buffer = bitBuffer;
-  int32_t left = bitsLeft;
   int node = kPayloadRoot;
   int depth = 0;
   path.node[0] = kPayloadRoot;
   do {
-    if (left == 0) {
-      if (cursor >= payloadInputEnd) {
-        inputIntact = 0;
-        payloadInputCursor = cursor;
-        bitsLeft = 0;
-        return -1;
-      }
-      buffer = *cursor++;
-      left = 7;
-    } else {
-      --left;
-    }
-    int bit = (buffer >> 7) & 1;
-    buffer <<= 1;
+    int bit = TakeBit();
+    if (!inputIntact) return -1;
     uint16_t zero = decoderModel.left[node], one = decoderModel.right[node];
     ++depth;
     path.node[depth] = bit ? one : zero;
     path.sibling[depth] = bit ? zero : one;
     node = path.node[depth];
   } while (node <= kPayloadInternalNodes);
-  payloadInputCursor = cursor;
-  bitBuffer = buffer;
-  bitsLeft = left;
   path.depth = depth;
   UpdateAlongPath(&decoderModel, &path);
   return node - kPayloadSymbols;
@@ -206,15 +188,9 @@ static int DecodeSymbol() {
 // so a large payload costs a few copies instead of one per step. The tail
 // beyond the decoded bytes is zeroed once, by TrimOutput.
 static int GrowOutput() {
-  uint32_t capacity;
-  if (outputCapacity == 0)
-    capacity = kPayloadOutputStep;
-  else if (outputCapacity <= UINT32_MAX / 2)
-    capacity = outputCapacity * 2;
-  else if (outputCapacity <= UINT32_MAX - kPayloadOutputStep)
-    capacity = outputCapacity + kPayloadOutputStep;
-  else
-    return 0;
+  // Past 2 GB the decode fails, as a block that large would anyway.
+  if (outputCapacity > UINT32_MAX / 2) return 0;
+  uint32_t capacity = outputCapacity ? outputCapacity * 2 : kPayloadOutputStep;
   unsigned char* block = static_cast<unsigned char*>(MemAlloc(capacity));
   if (!block) return 0;
   if (outputBlock) {
