@@ -15,7 +15,9 @@ if [ "${1:-}" = "--check" ]; then check=1; shift; fi
 tree=${1:-$root/build/win32}
 [ -f "$tree/MorvantileSetup.exe" ] || { echo "size-report: build $tree first (tools/build.sh win32)" >&2; exit 2; }
 exec python3 - "$tree" "$check" "$root/tools/size-budgets.txt" <<'EOF'
-import os, re, struct, subprocess, sys
+import os, re, signal, struct, subprocess, sys
+
+signal.signal(signal.SIGPIPE, signal.SIG_DFL)   # quiet when piped into head
 
 tree, check, budgets_path = sys.argv[1], sys.argv[2] == "1", sys.argv[3]
 programs = ["MorvantileSetup.exe", "product/Morvantile.exe", "product/Morvantile.dll", "product/psapi.dll"]
