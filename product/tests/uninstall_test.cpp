@@ -239,24 +239,12 @@ TEST_F(Uninstall, LeavesAnotherProgramsWindowOfTheProductsTitleAlone) {
                                  nullptr, GetModuleHandleA(nullptr), nullptr);
   ASSERT_NE(foreign, nullptr);
   foreignWindowDestroyed = 0;
-  uninstaller = StartProduct(folder.path(), "/uninstall");
-  ASSERT_NE(uninstaller.hProcess, nullptr);
-  HWND question = WaitForWindow(uninstaller.dwProcessId, kCaption);
-  ASSERT_NE(question, nullptr);
-  PostMessageA(question, WM_COMMAND, IDYES, 0);
-  // Answer whatever the uninstaller sends this thread while it works.
-  HWND result = nullptr;
-  for (int i = 0; i < 800 && !result; i++) {
-    MSG message;
-    while (PeekMessageA(&message, nullptr, 0, 0, PM_REMOVE)) DispatchMessageA(&message);
-    WindowSearch search = {uninstaller.dwProcessId, kCaption, nullptr};
-    EnumWindows(MatchWindow, reinterpret_cast<LPARAM>(&search));
-    if (search.found != question) result = search.found;
-    Sleep(25);
-  }
-  ASSERT_NE(result, nullptr);
-  PostMessageA(result, WM_COMMAND, IDOK, 0);
+  const std::string result = RunUninstall(IDYES);
+  EXPECT_NE(result.find("Morvantile was removed from this computer."), std::string::npos)
+      << result;
   EXPECT_EQ(UninstallerExitCode(), 0u);
+  MSG message;
+  while (PeekMessageA(&message, nullptr, 0, 0, PM_REMOVE)) DispatchMessageA(&message);
   EXPECT_EQ(foreignWindowDestroyed, 0);
   DestroyWindow(foreign);
 }
