@@ -94,9 +94,11 @@ void SetString(HKEY root, const char* path, const char* name, const std::string&
   RegCloseKey(key);
 }
 
-// The product copies a scenario started run from its private folder; they
-// are found, waited for and ended by their process, never by a window
-// (a product that has not shown its window yet must not be missed).
+// The product copies a scenario starts run from its private folder: they
+// are found, waited for and ended by their process, never by a window (a
+// product that has not shown its window yet must not be missed). Windows
+// serve only to check that a product came up.
+
 // The process of the window titled "Morvantile", 0 when there is none.
 DWORD ProductWindowOwner() {
   DWORD pid = 0;
