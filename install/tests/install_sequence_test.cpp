@@ -333,6 +333,10 @@ TEST_F(ProgressPage, EscapeTypedDuringTheFirstRunDoesNotCloseTheWizardAfterIt) {
 // with wildcards would pass a find-first search that matched another entry.
 TEST_F(ProgressPage, OnlyAFullFolderPathIsInstalledInto) {
   ASSERT_TRUE(CreateDirectoryA((scratch_ / "Existing").c_str(), nullptr));
+  // A relative folder would be made in the current one: the scratch folder.
+  char previous[MAX_PATH];
+  GetCurrentDirectoryA(MAX_PATH, previous);
+  ASSERT_TRUE(SetCurrentDirectoryA(scratch_.path().c_str()));
   SetupState.customInstall = 1;
   for (std::string folder : {std::string("Morvrel"), std::string("C:Morvrel"), std::string(""),
                              scratch_ / "Exist*", scratch_ / "Existin?"}) {
@@ -344,14 +348,15 @@ TEST_F(ProgressPage, OnlyAFullFolderPathIsInstalledInto) {
                     "Go back and enter a valid installation folder.", 1);
   }
   EXPECT_TRUE(standIns.payloadAttempts.empty());
-  EXPECT_FALSE(IsFolder("Morvrel"));
+  EXPECT_FALSE(IsFolder(scratch_ / "Morvrel"));
 
   SetupState.customInstall = 0;
   lstrcpyA(SetupState.defaultFolder, "Morvrel");
   RunAgain();
   ExpectFailedEnd("Installation Incomplete.\n\nThe installation folder could not be created.\nMorvrel\n"
                   "Go back and try using the Custom installation and specify a different folder.", 1);
-  EXPECT_FALSE(IsFolder("Morvrel"));
+  EXPECT_FALSE(IsFolder(scratch_ / "Morvrel"));
+  SetCurrentDirectoryA(previous);
 }
 
 TEST_F(ProgressPage, CustomFolderIsCreatedOnlyWhenTheUserAgrees) {
