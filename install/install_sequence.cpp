@@ -203,7 +203,9 @@ int WriteSettings(HWND page, char* failure) {
     SetFileAttributesA(path, FILE_ATTRIBUTE_NORMAL);
     if (FileExists(path)) DeleteFileA(path);
   }
+  SetupState.settingsFileFailed = 0;
   if (SetupState.migrationResult && SetupState.migrateSettings && !WriteSettingsFile(path)) {
+    SetupState.settingsFileFailed = 1;
     if (Ask(page, "Could not write the settings file.\nContinue installation with default settings?",
             MB_OKCANCEL) != IDOK) {
       return Fail(failure, "Installation Incomplete.\n\nThe settings file could not be written.");
@@ -214,8 +216,10 @@ int WriteSettings(HWND page, char* failure) {
   return 1;
 }
 
+// The registry copy goes only once the settings file holds the settings:
+// after a failed write it is all the user has left.
 int RemoveRegistrySettings() {
-  if (SetupState.migrateSettings) RemoveProductKey();
+  if (SetupState.migrateSettings && !SetupState.settingsFileFailed) RemoveProductSettings();
   return 1;
 }
 
