@@ -5,18 +5,25 @@
 namespace {
 
 // Coordinates come from settings files and the registry as well as from the
-// system: sums and differences are taken in 64 bits, and a result that does
-// not fit 32 bits is saturated, never wrapped.
-int32_t Saturate(int64_t value) {
-  if (value < INT32_MIN) return INT32_MIN;
-  if (value > INT32_MAX) return INT32_MAX;
-  return static_cast<int32_t>(value);
+// system, so no sum or difference may wrap. The checks stay in 32 bits:
+// 64-bit arithmetic costs i686 code twice the size.
+
+// base + offset kept within [low, high]; a sum past the 32-bit range lies
+// beyond the end its sign points to.
+int32_t ClampedSum(int32_t base, int32_t offset, int32_t low, int32_t high) {
+  int32_t sum;
+  if (__builtin_add_overflow(base, offset, &sum)) return offset > 0 ? high : low;
+  if (sum < low) return low;
+  if (sum > high) return high;
+  return sum;
 }
 
-int64_t Clamp(int64_t value, int64_t low, int64_t high) {
-  if (value < low) return low;
-  if (value > high) return high;
-  return value;
+// Half the distance from one coordinate to another, rounded toward zero:
+// it fits 32 bits even where the distance does not.
+int32_t HalfDistance(int32_t from, int32_t to) {
+  const uint32_t distance = static_cast<uint32_t>(to) - static_cast<uint32_t>(from);
+  if (to >= from) return static_cast<int32_t>(distance >> 1);
+  return -static_cast<int32_t>((0u - distance) >> 1);
 }
 
 }  // namespace
@@ -24,26 +31,30 @@ int64_t Clamp(int64_t value, int64_t low, int64_t high) {
 CoverageLayout DefaultCoverageLayout(const PlacementRect& workArea, int32_t iconSpacingX) {
   CoverageLayout layout = {};
   layout.leftMargin = iconSpacingX;
-  const int64_t width = static_cast<int64_t>(workArea.right) - workArea.left;
-  const int64_t height = static_cast<int64_t>(workArea.bottom) - workArea.top;
-  layout.splitX = Saturate(width / 2 + layout.leftMargin);
-  layout.splitY = Saturate(height / 2 + layout.topMargin);
+  layout.splitX = ClampedSum(HalfDistance(workArea.left, workArea.right), layout.leftMargin,
+                             INT32_MIN, INT32_MAX);
+  layout.splitY = ClampedSum(HalfDistance(workArea.top, workArea.bottom), layout.topMargin,
+                             INT32_MIN, INT32_MAX);
   return layout;
 }
 
 // The rectangle must also leave its width and height representable, so
-// that whoever sizes a window by it never overflows.
+// that whoever sizes a window by it never overflows. Any edge past the
+// 32-bit range leaves nothing.
 int CoverageRect(const PlacementRect& workArea, const CoverageLayout& layout,
                  PlacementRect* coverage) {
-  const int64_t left = static_cast<int64_t>(workArea.left) + layout.leftMargin;
-  const int64_t top = static_cast<int64_t>(workArea.top) + layout.topMargin;
-  const int64_t right = static_cast<int64_t>(workArea.right) - layout.rightMargin;
-  const int64_t bottom = static_cast<int64_t>(workArea.bottom) - layout.bottomMargin;
-  if (right <= left || bottom <= top) return 0;
-  if (left < INT32_MIN || top < INT32_MIN || right > INT32_MAX || bottom > INT32_MAX) return 0;
-  if (right - left > INT32_MAX || bottom - top > INT32_MAX) return 0;
-  *coverage = PlacementRect{static_cast<int32_t>(left), static_cast<int32_t>(top),
-                            static_cast<int32_t>(right), static_cast<int32_t>(bottom)};
+  PlacementRect c;
+  int32_t width, height;
+  if (__builtin_add_overflow(workArea.left, layout.leftMargin, &c.left) ||
+      __builtin_add_overflow(workArea.top, layout.topMargin, &c.top) ||
+      __builtin_sub_overflow(workArea.right, layout.rightMargin, &c.right) ||
+      __builtin_sub_overflow(workArea.bottom, layout.bottomMargin, &c.bottom))
+    return 0;
+  if (c.right <= c.left || c.bottom <= c.top) return 0;
+  if (__builtin_sub_overflow(c.right, c.left, &width) ||
+      __builtin_sub_overflow(c.bottom, c.top, &height))
+    return 0;
+  *coverage = c;
   return 1;
 }
 
@@ -54,22 +65,14 @@ int AreaRect(int32_t area, const PlacementRect& workArea, const CoverageLayout& 
   if (!CoverageRect(workArea, layout, &c)) return 0;
   // A divider outside the coverage rectangle (a stored split from another
   // screen size) would give an empty side: keep it on the rectangle.
-  const int32_t x = static_cast<int32_t>(
-      Clamp(static_cast<int64_t>(workArea.left) + layout.splitX, c.left, c.right));
-  const int32_t y = static_cast<int32_t>(
-      Clamp(static_cast<int64_t>(workArea.top) + layout.splitY, c.top, c.bottom));
-  PlacementRect r = c;
-  switch (area) {
-    case WholeArea: break;
-    case LeftSide: r.right = x; break;
-    case RightSide: r.left = x; break;
-    case TopHalf: r.bottom = y; break;
-    case BottomHalf: r.top = y; break;
-    case UpperLeft: r.right = x; r.bottom = y; break;
-    case UpperRight: r.left = x; r.bottom = y; break;
-    case LowerLeft: r.right = x; r.top = y; break;
-    case LowerRight: r.left = x; r.top = y; break;
-  }
-  *rect = r;
+  const int32_t x = ClampedSum(workArea.left, layout.splitX, c.left, c.right);
+  const int32_t y = ClampedSum(workArea.top, layout.splitY, c.top, c.bottom);
+  // The sides, halves and quarters end at the dividers on their inner edges.
+  const uint32_t is = 1u << area;  // the Area's bit
+  if (is & (1u << LeftSide | 1u << UpperLeft | 1u << LowerLeft)) c.right = x;
+  if (is & (1u << RightSide | 1u << UpperRight | 1u << LowerRight)) c.left = x;
+  if (is & (1u << TopHalf | 1u << UpperLeft | 1u << UpperRight)) c.bottom = y;
+  if (is & (1u << BottomHalf | 1u << LowerLeft | 1u << LowerRight)) c.top = y;
+  *rect = c;
   return 1;
 }

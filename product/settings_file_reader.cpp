@@ -188,7 +188,7 @@ int ReadSettingsFileImage(const unsigned char* bytes, size_t size, const Placeme
   }
 
   FreeProductSettings(settings);
-  for (int i = 0; i < 9; i++) settings->hotKeys[i] = record.hotKeys[i];
+  MemCopy(settings->hotKeys, record.hotKeys, sizeof record.hotKeys);
   settings->layout = record.layout;
   settings->snapToIconGrid = record.snapToIconGrid;
   settings->catchAllArea = catchAll;
