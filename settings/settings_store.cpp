@@ -34,15 +34,6 @@ int QueryNumber(HKEY key, const char* name, uint32_t* value) {
   return 1;
 }
 
-// Reads one value as two 16-bit halves, each zero-extended.
-int QueryHalves(HKEY key, const char* name, int32_t* low, int32_t* high) {
-  uint32_t number = 0;
-  if (!QueryNumber(key, name, &number)) return 0;
-  *low = static_cast<int32_t>(number & 0xFFFF);
-  *high = static_cast<int32_t>(number >> 16);
-  return 1;
-}
-
 void SetNumber(HKEY key, const char* name, uint32_t value) {
   DWORD number = value;
   RegSetValueExA(key, name, 0, REG_DWORD, reinterpret_cast<const BYTE*>(&number), sizeof number);
@@ -52,24 +43,86 @@ uint32_t PackHalves(int32_t low, int32_t high) {
   return (static_cast<uint32_t>(high) << 16) | (static_cast<uint32_t>(low) & 0xFFFF);
 }
 
-// The scalar values of the product key: default, read, repair.
-uint32_t ReadScalar(const char* name, uint32_t fallback, void (*write)(uint32_t)) {
-  uint32_t value = fallback;
-  HKEY key;
-  int found = 0;
-  if (OpenSettingsKey(nullptr, KEY_READ, &key)) {
-    found = QueryNumber(key, name, &value);
-    RegCloseKey(key);
-  }
-  if (found) return value;
-  write(fallback);
-  return fallback;
-}
-
 void WriteScalar(const char* subKey, const char* name, uint32_t value) {
   HKEY key;
   if (!CreateSettingsKey(subKey, &key)) return;
   SetNumber(key, name, value);
+  RegCloseKey(key);
+}
+
+// A value that stands alone (a scalar of the product key, a hot key): read,
+// or repaired with its default.
+uint32_t ReadScalar(const char* subKey, const char* name, uint32_t fallback) {
+  uint32_t value = fallback;
+  HKEY key;
+  int found = 0;
+  if (OpenSettingsKey(subKey, KEY_READ, &key)) {
+    found = QueryNumber(key, name, &value);
+    RegCloseKey(key);
+  }
+  if (found) return value;
+  WriteScalar(subKey, name, fallback);
+  return fallback;
+}
+
+// The groups "CoverageArea" and "Screensaver" are records of 32-bit fields.
+// Each value of theirs carries two fields as 16-bit halves (the earlier
+// field in the low word, each zero-extended when read), or one field whole.
+struct GroupValue {
+  const char* name;
+  uint8_t low, high;  // field indexes in the record; high is kWhole for a whole field
+};
+const uint8_t kWhole = 0xFF;
+#define FIELD(Record, field) static_cast<uint8_t>(offsetof(Record, field) / sizeof(int32_t))
+
+const GroupValue kCoverageValues[] = {
+    {"LeftTop", FIELD(CoverageAreaSettings, leftMargin), FIELD(CoverageAreaSettings, topMargin)},
+    {"RightBottom", FIELD(CoverageAreaSettings, rightMargin),
+     FIELD(CoverageAreaSettings, bottomMargin)},
+    {"VertHorz", FIELD(CoverageAreaSettings, splitX), FIELD(CoverageAreaSettings, splitY)},
+    {"Snaps", FIELD(CoverageAreaSettings, snapToIconGrid), FIELD(CoverageAreaSettings, snapsHigh)},
+};
+const GroupValue kScreensaverValues[] = {
+    {"EnableSize", FIELD(ScreensaverSettings, enabled), FIELD(ScreensaverSettings, size)},
+    {"Position", FIELD(ScreensaverSettings, firstCorner), FIELD(ScreensaverSettings, secondCorner)},
+    {"Delay", FIELD(ScreensaverSettings, delay), kWhole},
+};
+#undef FIELD
+const size_t kCoverageValueCount = sizeof kCoverageValues / sizeof *kCoverageValues;
+const size_t kScreensaverValueCount = sizeof kScreensaverValues / sizeof *kScreensaverValues;
+
+// Overlays the group's values on the record, each tried even after one is
+// missing; 1 when all were there.
+int ReadGroup(const char* subKey, const GroupValue* values, size_t count, void* record) {
+  int32_t* fields = static_cast<int32_t*>(record);
+  HKEY key;
+  if (!OpenSettingsKey(subKey, KEY_READ, &key)) return 0;
+  int complete = 1;
+  for (size_t i = 0; i < count; ++i) {
+    uint32_t number = 0;
+    if (!QueryNumber(key, values[i].name, &number)) {
+      complete = 0;
+    } else if (values[i].high == kWhole) {
+      fields[values[i].low] = static_cast<int32_t>(number);
+    } else {
+      fields[values[i].low] = static_cast<int32_t>(number & 0xFFFF);
+      fields[values[i].high] = static_cast<int32_t>(number >> 16);
+    }
+  }
+  RegCloseKey(key);
+  return complete;
+}
+
+void WriteGroup(const char* subKey, const GroupValue* values, size_t count, const void* record) {
+  const int32_t* fields = static_cast<const int32_t*>(record);
+  HKEY key;
+  if (!CreateSettingsKey(subKey, &key)) return;
+  for (size_t i = 0; i < count; ++i) {
+    const GroupValue& value = values[i];
+    SetNumber(key, value.name,
+              value.high == kWhole ? static_cast<uint32_t>(fields[value.low])
+                                   : PackHalves(fields[value.low], fields[value.high]));
+  }
   RegCloseKey(key);
 }
 
@@ -173,28 +226,19 @@ uint32_t ReadUpgradeVer() {
 
 void WriteUpgradeVer(uint32_t version) { WriteScalar(nullptr, "UpgradeVer", version); }
 
-uint32_t ReadAutoPos() { return ReadScalar("AutoPos", kDefaultAutoPos, WriteAutoPos); }
+uint32_t ReadAutoPos() { return ReadScalar(nullptr, "AutoPos", kDefaultAutoPos); }
 void WriteAutoPos(uint32_t value) { WriteScalar(nullptr, "AutoPos", value); }
 
-uint32_t ReadColors() { return ReadScalar("Colors", kDefaultColors, WriteColors); }
+uint32_t ReadColors() { return ReadScalar(nullptr, "Colors", kDefaultColors); }
 void WriteColors(uint32_t value) { WriteScalar(nullptr, "Colors", value); }
 
-uint32_t ReadAlwaysMove() { return ReadScalar("AlwaysMove", kDefaultAlwaysMove, WriteAlwaysMove); }
+uint32_t ReadAlwaysMove() { return ReadScalar(nullptr, "AlwaysMove", kDefaultAlwaysMove); }
 void WriteAlwaysMove(uint32_t value) { WriteScalar(nullptr, "AlwaysMove", value); }
 
 uint32_t ReadHotKey(Area area) {
   if (area == None) return 0;
   uint32_t fallback = (area >= WholeArea && area <= LowerRight) ? kDefaultHotKeys[area - 1] : 0;
-  uint32_t hotKey = fallback;
-  HKEY key;
-  int found = 0;
-  if (OpenSettingsKey("HotKeys", KEY_READ, &key)) {
-    found = QueryNumber(key, AreaName(area), &hotKey);
-    RegCloseKey(key);
-  }
-  if (found) return hotKey;
-  WriteHotKey(area, fallback);
-  return fallback;
+  return ReadScalar("HotKeys", AreaName(area), fallback);
 }
 
 void WriteHotKey(Area area, uint32_t hotKey) { WriteScalar("HotKeys", AreaName(area), hotKey); }
@@ -210,28 +254,13 @@ void ReadCoverageArea(CoverageAreaSettings* settings) {
   record.splitX = (area.right - area.left) / 2 + record.leftMargin;
   record.splitY = (area.bottom - area.top) / 2 + record.topMargin;
 
-  int complete = 0;
-  HKEY key;
-  if (OpenSettingsKey("CoverageArea", KEY_READ, &key)) {
-    // Every value is tried, even after one is missing.
-    complete = QueryHalves(key, "LeftTop", &record.leftMargin, &record.topMargin);
-    complete &= QueryHalves(key, "RightBottom", &record.rightMargin, &record.bottomMargin);
-    complete &= QueryHalves(key, "VertHorz", &record.splitX, &record.splitY);
-    complete &= QueryHalves(key, "Snaps", &record.snapToIconGrid, &record.snapsHigh);
-    RegCloseKey(key);
-  }
-  if (!complete) WriteCoverageArea(&record);
+  if (!ReadGroup("CoverageArea", kCoverageValues, kCoverageValueCount, &record))
+    WriteCoverageArea(&record);
   *settings = record;
 }
 
 void WriteCoverageArea(const CoverageAreaSettings* settings) {
-  HKEY key;
-  if (!CreateSettingsKey("CoverageArea", &key)) return;
-  SetNumber(key, "LeftTop", PackHalves(settings->leftMargin, settings->topMargin));
-  SetNumber(key, "RightBottom", PackHalves(settings->rightMargin, settings->bottomMargin));
-  SetNumber(key, "VertHorz", PackHalves(settings->splitX, settings->splitY));
-  SetNumber(key, "Snaps", PackHalves(settings->snapToIconGrid, settings->snapsHigh));
-  RegCloseKey(key);
+  WriteGroup("CoverageArea", kCoverageValues, kCoverageValueCount, settings);
 }
 
 void ReadClipPrint(ClipPrintSettings* settings) {
@@ -285,25 +314,11 @@ void ReadScreensaver(ScreensaverSettings* settings) {
   static const ScreensaverSettings kDefaults = {0, UpperLeft, LowerRight, 4, 2};
   ScreensaverSettings record;
   MemCopy(&record, &kDefaults, sizeof record);
-  int complete = 0;
-  HKEY key;
-  if (OpenSettingsKey("Screensaver", KEY_READ, &key)) {
-    complete = QueryHalves(key, "EnableSize", &record.enabled, &record.size);
-    complete &= QueryHalves(key, "Position", &record.firstCorner, &record.secondCorner);
-    uint32_t delay = static_cast<uint32_t>(record.delay);
-    complete &= QueryNumber(key, "Delay", &delay);
-    record.delay = static_cast<int32_t>(delay);
-    RegCloseKey(key);
-  }
-  if (!complete) WriteScreensaver(&record);
+  if (!ReadGroup("Screensaver", kScreensaverValues, kScreensaverValueCount, &record))
+    WriteScreensaver(&record);
   *settings = record;
 }
 
 void WriteScreensaver(const ScreensaverSettings* settings) {
-  HKEY key;
-  if (!CreateSettingsKey("Screensaver", &key)) return;
-  SetNumber(key, "EnableSize", PackHalves(settings->enabled, settings->size));
-  SetNumber(key, "Position", PackHalves(settings->firstCorner, settings->secondCorner));
-  SetNumber(key, "Delay", static_cast<uint32_t>(settings->delay));
-  RegCloseKey(key);
+  WriteGroup("Screensaver", kScreensaverValues, kScreensaverValueCount, settings);
 }
