@@ -56,20 +56,6 @@ int CollectApps(AppCollection* collection) {
   return 1;
 }
 
-void GetWorkArea(SettingsRect* area) {
-  RECT work;
-  if (!SystemParametersInfoA(SPI_GETWORKAREA, 0, &work, 0)) {
-    work.left = 0;
-    work.top = 0;
-    work.right = GetSystemMetrics(SM_CXFULLSCREEN);
-    work.bottom = GetSystemMetrics(SM_CYFULLSCREEN);
-  }
-  area->left = work.left;
-  area->top = work.top;
-  area->right = work.right;
-  area->bottom = work.bottom;
-}
-
 // Writes the bytes to a new file beside the target, flushes it and moves
 // it over the target; the temporary file never survives a failure.
 int ReplaceFile(const char* path, const uint8_t* bytes, size_t size) {
@@ -95,7 +81,9 @@ int WriteSettingsFile(const char* path) {
   ReadScreensaver(&in.screensaver);
   ReadClipPrint(&in.clipPrint);
   ReadCoverageArea(&in.coverage);
-  GetWorkArea(&in.workArea);
+  RECT work;
+  GetWorkArea(&work);
+  in.workArea = SettingsRect{work.left, work.top, work.right, work.bottom};
   in.iconSpacingX = static_cast<uint32_t>(GetSystemMetrics(SM_CXICONSPACING));
   in.iconSpacingY = static_cast<uint32_t>(GetSystemMetrics(SM_CYICONSPACING));
   for (int area = WholeArea; area <= LowerRight; ++area)

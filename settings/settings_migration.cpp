@@ -27,10 +27,8 @@ int CeilDivide(int value, int step) { return value / step + (value % step != 0 ?
 void ConvertPackedCoverageArea() {
   HKEY key;
   if (!OpenForValueChanges(&key)) return;
-  DWORD packed = 0;
-  DWORD size = sizeof packed;
-  if (RegQueryValueExA(key, "CoverageArea", nullptr, nullptr, reinterpret_cast<BYTE*>(&packed),
-                       &size) != ERROR_SUCCESS) {
+  uint32_t packed = 0;
+  if (!QueryNumber(key, "CoverageArea", &packed)) {
     RegCloseKey(key);
     return;
   }
@@ -104,25 +102,15 @@ void RekeyAutoApps() {
 // 24-27 and the count in bits 28-31.
 void ConvertOldClipPrint() {
   ClipPrintSettings record;
-  MemFill(&record, 0, sizeof record);
-  MemCopy(record.faceName, kDefaultFaceName, sizeof kDefaultFaceName);
-  record.fontSize = 10;
-  record.hotKey = kDefaultClipPrintHotKey;
-  record.formatCount = 1;
+  SetClipPrintDefaults(&record);
 
   char path[kKeyPathSize];
   FormatString(path, sizeof path, "%s\\ClipPrint", kOlderProductKeyPath);
   HKEY key;
   if (RegOpenKeyExA(HKEY_CURRENT_USER, path, 0, KEY_READ, &key) == ERROR_SUCCESS) {
-    DWORD number = 0;  // a value shorter than four bytes is zero-extended
-    DWORD size = sizeof number;
-    if (RegQueryValueExA(key, "HotKey", nullptr, nullptr, reinterpret_cast<BYTE*>(&number),
-                         &size) == ERROR_SUCCESS)
-      record.hotKey = number;
-    number = 0;
-    size = sizeof number;
-    if (RegQueryValueExA(key, "SizeFormat", nullptr, nullptr, reinterpret_cast<BYTE*>(&number),
-                         &size) == ERROR_SUCCESS) {
+    QueryNumber(key, "HotKey", &record.hotKey);
+    uint32_t number = 0;
+    if (QueryNumber(key, "SizeFormat", &number)) {
       record.fontSize = static_cast<int32_t>(number & 0xFFFF);
       record.formatBit0 = (number >> 16) & 1;
       record.formatBit1 = (number >> 17) & 1;

@@ -22,18 +22,6 @@ const uint32_t kDefaultHotKeys[] = {
     0x60024, 0x60025, 0x60026, 0x60027, 0x60028, 0x60031, 0x60032, 0x60033, 0x60034,
 };
 
-// The readers of numbers offer four bytes and ignore the type. A shorter
-// value is its number zero-extended: it never mixes with a default.
-int QueryNumber(HKEY key, const char* name, uint32_t* value) {
-  DWORD number = 0;
-  DWORD size = sizeof number;
-  if (RegQueryValueExA(key, name, nullptr, nullptr, reinterpret_cast<BYTE*>(&number), &size) !=
-      ERROR_SUCCESS)
-    return 0;
-  *value = number;
-  return 1;
-}
-
 void SetNumber(HKEY key, const char* name, uint32_t value) {
   DWORD number = value;
   RegSetValueExA(key, name, 0, REG_DWORD, reinterpret_cast<const BYTE*>(&number), sizeof number);
@@ -126,6 +114,18 @@ void WriteGroup(const char* subKey, const GroupValue* values, size_t count, cons
   RegCloseKey(key);
 }
 
+}  // namespace
+
+int QueryNumber(HKEY key, const char* name, uint32_t* value) {
+  DWORD number = 0;
+  DWORD size = sizeof number;
+  if (RegQueryValueExA(key, name, nullptr, nullptr, reinterpret_cast<BYTE*>(&number), &size) !=
+      ERROR_SUCCESS)
+    return 0;
+  *value = number;
+  return 1;
+}
+
 void GetWorkArea(RECT* area) {
   if (!SystemParametersInfoA(SPI_GETWORKAREA, 0, area, 0)) {
     area->left = 0;
@@ -142,8 +142,6 @@ void SetClipPrintDefaults(ClipPrintSettings* settings) {
   settings->hotKey = kDefaultClipPrintHotKey;
   settings->formatCount = 1;
 }
-
-}  // namespace
 
 const char* AreaName(Area area) {
   if (area == RemoveFromList) return "* Remove From List";

@@ -115,4 +115,10 @@ int QueryTextValue(HKEY key, const char* name, char* text, DWORD size, DWORD* ty
 // text counts, taken as stored (a face name holds no variables); other
 // types do not, since only numbers are read whatever their stored type.
 int QueryFaceName(HKEY key, char* faceName);
+// A number is read as four bytes whatever the value's type; a shorter value
+// is its number zero-extended, so it never mixes with a default.
+int QueryNumber(HKEY key, const char* name, uint32_t* value);
+// The work area of the primary display (the full screen when unknown).
+void GetWorkArea(RECT* area);
+void SetClipPrintDefaults(ClipPrintSettings* settings);
 #endif
