@@ -15,3 +15,18 @@ HANDLE CreateTemporaryBeside(const char* target, const char* suffix, char* name)
   }
   return INVALID_HANDLE_VALUE;
 }
+
+int ReplaceFileSafely(const char* target, const char* suffix, const void* bytes, DWORD count,
+                      int (*mayReplace)(const char* target)) {
+  char temporary[MAX_PATH];
+  HANDLE file = CreateTemporaryBeside(target, suffix, temporary);
+  if (file == INVALID_HANDLE_VALUE) return 0;
+  DWORD written = 0;
+  int ok = count == 0 || (WriteFile(file, bytes, count, &written, nullptr) && written == count);
+  ok = FlushFileBuffers(file) && ok;
+  ok = CloseHandle(file) && ok;
+  ok = ok && (!mayReplace || mayReplace(target)) &&
+       MoveFileExA(temporary, target, MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH);
+  if (!ok) DeleteFileA(temporary);
+  return ok;
+}

@@ -50,32 +50,25 @@ int TargetIsWritable(const char* targetPath) {
   return error == ERROR_FILE_NOT_FOUND;
 }
 
-// Writes the decoded bytes beside the target, flushes them, and only then
-// puts them in the target's place: a failure at any point leaves the target
-// as it was and removes the partial file.
+// The decoded bytes go to "NAME.partial" first and replace the target only
+// once they are all on disk.
 int WriteFileSafely(const char* targetPath, const unsigned char* bytes, uint32_t count) {
   if (lstrlenA(targetPath) >= MAX_PATH) return 0;
-  char partialPath[MAX_PATH];
-  HANDLE file = CreateTemporaryBeside(targetPath, kPartialSuffix, partialPath);
-  if (file == INVALID_HANDLE_VALUE) return 0;
-  DWORD written = 0;
-  int ok = count == 0 || (WriteFile(file, bytes, count, &written, nullptr) && written == count);
-  ok = FlushFileBuffers(file) && ok;
-  ok = CloseHandle(file) && ok;
-  ok = ok && TargetIsWritable(targetPath) &&
-       MoveFileExA(partialPath, targetPath, MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH);
-  if (!ok) DeleteFileA(partialPath);
-  return ok;
+  return ReplaceFileSafely(targetPath, kPartialSuffix, bytes, count, TargetIsWritable);
 }
 
-// The table resource of this program, or none (then size is 0).
-const unsigned char* FindPayloadTable(DWORD* size) {
+// The bytes of a resource of this program, or none (then size is 0).
+const unsigned char* ResourceBytes(const char* type, WORD id, DWORD* size) {
   *size = 0;
-  HRSRC resource = FindResourceA(nullptr, MAKEINTRESOURCEA(kPayloadTableId), kPayloadTableType);
+  HRSRC resource = FindResourceA(nullptr, MAKEINTRESOURCEA(id), type);
   HGLOBAL loaded = resource ? LoadResource(nullptr, resource) : nullptr;
   const void* bytes = loaded ? LockResource(loaded) : nullptr;
   if (bytes) *size = SizeofResource(nullptr, resource);
   return static_cast<const unsigned char*>(bytes);
+}
+
+const unsigned char* FindPayloadTable(DWORD* size) {
+  return ResourceBytes(kPayloadTableType, kPayloadTableId, size);
 }
 
 // 1 when the decoded bytes are exactly what the table records for `id`.
@@ -108,18 +101,11 @@ char* TerminateText(unsigned char* bytes, uint32_t count, uint32_t capacity) {
 // Finds, decodes and checks payload `id`. 1 and the decoded block (null
 // for an empty payload) on success; 0 with nothing handed over otherwise.
 int DecodeCheckedPayload(const char* typeName, WORD id, unsigned char** decoded, uint32_t* decodedCount) {
-  HRSRC resource = FindResourceA(nullptr, MAKEINTRESOURCEA(id), typeName);
-  if (!resource) return 0;
-  HGLOBAL loaded = LoadResource(nullptr, resource);
-  if (!loaded) return 0;
-  payloadInputCursor = static_cast<const unsigned char*>(LockResource(loaded));
-  if (!payloadInputCursor) return 0;
-  const DWORD size = SizeofResource(nullptr, resource);
-  if (size == 0) {
-    ClearInputRange();
-    return 0;
-  }
-  payloadInputEnd = payloadInputCursor + size;
+  DWORD size = 0;
+  const unsigned char* stream = ResourceBytes(typeName, id, &size);
+  if (!stream || size == 0) return 0;
+  payloadInputCursor = stream;
+  payloadInputEnd = stream + size;
 
   unsigned char* bytes = nullptr;
   if (!DecodePayload(&bytes)) {

@@ -56,22 +56,6 @@ int CollectApps(AppCollection* collection) {
   return 1;
 }
 
-// Writes the bytes to a new file beside the target, flushes it and moves
-// it over the target; the temporary file never survives a failure.
-int ReplaceFile(const char* path, const uint8_t* bytes, size_t size) {
-  char temporary[MAX_PATH];
-  HANDLE file = CreateTemporaryBeside(path, ".tmp", temporary);
-  if (file == INVALID_HANDLE_VALUE) return 0;
-  DWORD written = 0;
-  int ok = size <= 0xFFFFFFFFu &&
-           WriteFile(file, bytes, static_cast<DWORD>(size), &written, nullptr) &&
-           written == size && FlushFileBuffers(file);
-  ok = CloseHandle(file) && ok;
-  ok = ok && MoveFileExA(temporary, path, MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH);
-  if (!ok) DeleteFileA(temporary);
-  return ok;
-}
-
 }  // namespace
 
 int WriteSettingsFile(const char* path) {
@@ -99,7 +83,8 @@ int WriteSettingsFile(const char* path) {
   if (ok) {
     size_t size = 0;
     uint8_t* bytes = AssembleSettingsFile(&in, &size);
-    ok = bytes && ReplaceFile(path, bytes, size);
+    ok = bytes && size <= 0xFFFFFFFFu &&
+         ReplaceFileSafely(path, ".tmp", bytes, static_cast<DWORD>(size), nullptr);
     MemFree(bytes);
   }
   FreeApps(&collection);
