@@ -68,14 +68,22 @@ int ShortNameHeldByUnreadableValue(const char* name) {
   return AppShortPath(name, shortPath) && AppValueUnreadable(shortPath);
 }
 
-int AutoAppsHasSubKeys() {
+// The number of sub-keys of HKEY_CURRENT_USER\path, or `unknown` when the
+// key cannot be opened or asked.
+DWORD SubKeyCount(const char* path, DWORD unknown) {
   HKEY key;
-  if (!OpenSettingsKey("AutoApps", KEY_READ, &key)) return 0;
-  DWORD subKeys = 0;
-  RegQueryInfoKeyA(key, nullptr, nullptr, nullptr, &subKeys, nullptr, nullptr, nullptr, nullptr,
-                   nullptr, nullptr, nullptr);
+  if (RegOpenKeyExA(HKEY_CURRENT_USER, path, 0, KEY_READ, &key) != ERROR_SUCCESS) return unknown;
+  DWORD subKeys = unknown;
+  if (RegQueryInfoKeyA(key, nullptr, nullptr, nullptr, &subKeys, nullptr, nullptr, nullptr,
+                       nullptr, nullptr, nullptr, nullptr) != ERROR_SUCCESS)
+    subKeys = unknown;
   RegCloseKey(key);
-  return subKeys != 0;
+  return subKeys;
+}
+
+int AutoAppsHasSubKeys() {
+  char path[kKeyPathSize];
+  return SettingsKeyPath("AutoApps", path) && SubKeyCount(path, 0) != 0;
 }
 
 // Versions up to 1.80 could name an application by its long path, or twice:
@@ -282,13 +290,7 @@ void RemoveProductKey() {
   parent[cut > 1 ? cut - 1 : 0] = '\0';
   if (!parent[0]) return;  // never the root itself
 
-  HKEY key;
-  if (RegOpenKeyExA(HKEY_CURRENT_USER, parent, 0, KEY_READ, &key) != ERROR_SUCCESS) return;
-  char name[kNameBufferSize];
-  DWORD length = sizeof name;
-  LONG status = RegEnumKeyExA(key, 0, name, &length, nullptr, nullptr, nullptr, nullptr);
-  RegCloseKey(key);
-  if (status == ERROR_NO_MORE_ITEMS) RegDeleteKeyA(HKEY_CURRENT_USER, parent);
+  if (SubKeyCount(parent, 1) == 0) RegDeleteKeyA(HKEY_CURRENT_USER, parent);
 }
 
 void RemoveProductSettings() {

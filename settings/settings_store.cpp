@@ -217,7 +217,7 @@ uint32_t ReadUpgradeVer() {
   uint32_t version = 0;
   HKEY key;
   if (!OpenSettingsKey(nullptr, KEY_READ, &key)) return 0;
-  if (!QueryNumber(key, "UpgradeVer", &version)) version = 0;
+  QueryNumber(key, "UpgradeVer", &version);  // stays 0 when missing
   RegCloseKey(key);
   return version;
 }
