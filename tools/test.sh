@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # Installs what is missing, builds all three trees, then runs every test:
-# the native ones, then the Windows ones under Wine on a virtual display.
+# the native ones, then the Windows ones under Wine on a virtual display,
+# then the PE32 stage (the i686 build under 32-bit Wine).
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 cd "$root"
@@ -14,5 +15,16 @@ status=0
 echo "== native tests (build/host)"
 ctest --test-dir build/host --output-on-failure -j "$(nproc)" || status=1
 echo "== Windows tests under Wine (build/win64)"
-ctest --test-dir build/win64 --output-on-failure --timeout 300 || status=1
+ctest --test-dir build/win64 --output-on-failure --timeout 300 -LE pe32 || status=1
+
+# The shipped i686 build, run under 32-bit Wine in the same (WoW64) prefix:
+# its test programs, one process each, then the real PE32 setup driven by
+# the x86_64 end-to-end scenarios.
+if reason=$(bash tools/pe32-check); then
+  echo "== PE32 stage: i686 tests and the PE32 setup under 32-bit Wine (WoW64)"
+  ctest --test-dir build/win32 -L pe32 --output-on-failure || status=1
+  ctest --test-dir build/win64 -L pe32 --output-on-failure || status=1
+else
+  echo "== PE32 stage SKIPPED: $reason"
+fi
 exit $status
