@@ -22,8 +22,8 @@ ctest --test-dir build/win64 --output-on-failure --timeout 300 -LE pe32 || statu
 # the x86_64 end-to-end scenarios.
 if reason=$(bash tools/pe32-check); then
   echo "== PE32 stage: i686 tests and the PE32 setup under 32-bit Wine (WoW64)"
-  ctest --test-dir build/win32 -L pe32 --output-on-failure || status=1
-  ctest --test-dir build/win64 -L pe32 --output-on-failure || status=1
+  ctest --test-dir build/win32 -L '^pe32$' -j 2 --output-on-failure || status=1
+  ctest --test-dir build/win64 -L '^pe32$' --output-on-failure || status=1
 else
   echo "== PE32 stage SKIPPED: $reason"
 fi

@@ -205,7 +205,9 @@ class SetupScenario : public ::testing::Test {
     DeleteTestKey(HKEY_CURRENT_USER, kCompanyKey);
     DeleteTestKey(HKEY_CURRENT_USER, kOlderKey);
     DeleteTestKey(HKEY_CURRENT_USER, kOlderCompanyKey);
-    DeleteMachineKey(Build().registryView, kUninstallKey);
+    // Both views: the x86_64 settings code a scenario runs writes the 64-bit one.
+    DeleteMachineKey(KEY_WOW64_32KEY, kUninstallKey);
+    DeleteMachineKey(KEY_WOW64_64KEY, kUninstallKey);
     DeleteFileA(StartupShortcut().c_str());
   }
   // The folder the setup proposes: "LastPath" of the product's key.
@@ -236,6 +238,24 @@ class SetupScenario : public ::testing::Test {
     ASSERT_TRUE(setup.WaitForFocus(kFinish));
     setup.Press(kFinish);
     EXPECT_EQ(setup.WaitForExit(), kExitCode);
+  }
+
+  // The same registry state through the x86_64 settings code gives the
+  // same bytes, whichever build the setup was: sizes and layouts must not
+  // depend on the pointer size. (The tool does not stamp the version into
+  // the header, bytes 2-3.)
+  void ExpectWhatTheX64SettingsCodeWrites(const std::string& settings, const char* key, DWORD upgradeVer) {
+    Clean();
+    ProposeFolder(folder_);
+    PlantOlderSettings(key, upgradeVer);
+    std::string tool = "\"" + WindowsPath(MV_SETTINGS_TOOL) + "\" ";
+    std::string reference = base_ + "\\reference.MorvantileSettings";
+    ASSERT_EQ(RunToEnd(tool + "migrate \"" + folder_ + "\""), 0u);
+    ASSERT_EQ(RunToEnd(tool + "write-file \"" + reference + "\""), 0u);
+    std::string expected = ReadFile(reference);
+    ASSERT_GE(expected.size(), 4u);
+    ASSERT_GE(settings.size(), 4u);
+    EXPECT_EQ(settings.substr(4), expected.substr(4)) << Build().name << " setup and x86_64 settings code differ";
   }
 
   std::string base_, folder_;
@@ -613,12 +633,7 @@ TEST_F(SetupScenario, SettingsFileThatCannotBeWrittenAsksToContinue) {
 
 TEST_F(SetupScenario, UpgradeFromTheOlderGenerationAndFromTwoPointOhFour) {
   struct Case { const char* key; DWORD upgradeVer; };
-  const std::vector<Case> cases = {Case{kOlderKey, 150}, Case{kProductKey, 204}};
-  // Under emulation a PE32 setup run costs minutes: there the older
-  // generation alone, whose migration converts the most.
-  const size_t count = Build().pe32 ? 1 : cases.size();
-  for (size_t i = 0; i < count; ++i) {
-    const Case& c = cases[i];
+  for (const Case& c : {Case{kOlderKey, 150}, Case{kProductKey, 204}}) {
     SCOPED_TRACE(c.upgradeVer);
     Clean();
     RemoveTree(folder_);
@@ -645,20 +660,7 @@ TEST_F(SetupScenario, UpgradeFromTheOlderGenerationAndFromTwoPointOhFour) {
     EXPECT_EQ(FindProduct().window, nullptr);
     FinishAndExpectExit(setup);
 
-    // The same registry state through the x86_64 settings code: the same
-    // bytes, whichever build the setup was (sizes and layouts must not
-    // depend on the pointer size).
-    Clean();
-    ProposeFolder(folder_);
-    PlantOlderSettings(c.key, c.upgradeVer);
-    std::string tool = "\"" + WindowsPath(MV_SETTINGS_TOOL) + "\" ";
-    std::string reference = base_ + "\\reference.MorvantileSettings";
-    ASSERT_EQ(RunToEnd(tool + "migrate \"" + folder_ + "\""), 0u);
-    ASSERT_EQ(RunToEnd(tool + "write-file \"" + reference + "\""), 0u);
-    // (The tool does not stamp the version into the header: bytes 2-3.)
-    std::string expected = ReadFile(reference);
-    ASSERT_GE(expected.size(), 4u);
-    EXPECT_EQ(settings.substr(4), expected.substr(4)) << Build().name << " setup and x86_64 settings code differ";
+    ExpectWhatTheX64SettingsCodeWrites(settings, c.key, c.upgradeVer);
   }
 }
 
@@ -844,8 +846,18 @@ bool WaitForMove(HWND window, const RECT& from, RECT* now) {
   }, 10000);
 }
 
-// Answers the uninstaller's question with Yes and its result with OK;
-// returns the result's text.
+// Answers the uninstaller's question with Yes and its result with OK, as
+// the keyboard would (the boxes' own WM_COMMAND); returns the result's text.
+HWND UninstallBox() { return FindWindowA("#32770", "Morvantile - Uninstall"); }
+
+bool AnswerUninstallBox(HWND* box, WPARAM answer, std::string* text) {
+  if (!WaitUntil([&] { return (*box = UninstallBox()) != nullptr; }, StartTimeout())) return false;
+  *text = SetupDriver::BoxText(*box);
+  HWND answered = *box;
+  PostMessageA(answered, WM_COMMAND, answer, 0);
+  return WaitUntil([&] { return !IsWindow(answered); });
+}
+
 std::string UninstallLikeAUser(const std::string& commandLine, DWORD* exitCode) {
   STARTUPINFOA startup = {};
   startup.cb = sizeof startup;
@@ -855,17 +867,11 @@ std::string UninstallLikeAUser(const std::string& commandLine, DWORD* exitCode) 
   if (!CreateProcessA(nullptr, line.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup, &process))
     return "<not started>";
   CloseHandle(process.hThread);
-  std::string result = "<no question>";
   HWND box = nullptr;
-  if (WaitUntil([&] { return (box = FindProcessWindow(process.dwProcessId, "Morvantile - Uninstall", nullptr, false)); },
-                StartTimeout())) {
-    SetupDriver::Answer(box, IDYES);
+  std::string question, result = "<no question>";
+  if (AnswerUninstallBox(&box, IDYES, &question)) {
     result = "<no result>";
-    if (WaitUntil([&] { return (box = FindProcessWindow(process.dwProcessId, "Morvantile - Uninstall", nullptr, false)); },
-                  60000)) {
-      result = SetupDriver::BoxText(box);
-      SetupDriver::Answer(box, IDOK);
-    }
+    AnswerUninstallBox(&box, IDOK, &result);
   }
   if (WaitForSingleObject(process.hProcess, StartTimeout()) != WAIT_OBJECT_0) TerminateProcess(process.hProcess, 1);
   GetExitCodeProcess(process.hProcess, exitCode);
@@ -971,28 +977,26 @@ class NoSystemProcessStatus : public SetupScenario {
   std::string system_, away_;
 };
 
-TEST_F(NoSystemProcessStatus, SystemFolderWithoutProcessStatusLibrary) {
-  // Custom, neither shortcut nor start: one process of the build under test.
+TEST_F(NoSystemProcessStatus, UpgradeFromTheOlderGenerationBringsItsOwn) {
+  // An upgrade from 1.50: one process of the build under test (it starts
+  // nothing), which covers the settings migration of that build too.
   SCOPED_TRACE(Build().name);
   ProposeFolder(folder_);
+  PlantOlderSettings(kOlderKey, 150);
   SetupDriver setup(SetupProgram());
   Launch(setup);
   GoToOptions(setup);
-  setup.ClickPageButton(1012);
-  ASSERT_TRUE(WaitUntil([&] { return setup.ButtonText(kNext) == "&Next >"; }));
-  setup.Press(kNext);
-  ASSERT_TRUE(setup.WaitForPage(Page::Custom));
-  setup.ClickPageButton(1002);
-  setup.ClickPageButton(1007);
-  ASSERT_TRUE(WaitUntil([&] { return !setup.IsChecked(1002) && !setup.IsChecked(1007); }));
-  setup.Press(kNext);
-  HWND box = setup.WaitForBox(60000);
-  ASSERT_NE(box, nullptr) << "the folder is missing: asked first";
-  ASSERT_TRUE(SetupDriver::Answer(box, IDYES));
-  WaitForRunEnd(setup, 120000);
+  EXPECT_TRUE(setup.IsChecked(1015));
+  setup.Press(kNext);   // Upgrade, recommended
+  ASSERT_TRUE(setup.WaitForPage(Page::Progress));
+  WaitForRunEnd(setup);
   EXPECT_EQ(setup.FindBox(), nullptr);
   EXPECT_EQ(setup.PageText(1014), kComplete);
   EXPECT_EQ(ReadFile(folder_ + "\\psapi.dll"), ReadFile(Build().processStatusDll));
   EXPECT_EQ(ReadFile(folder_ + "\\Morvantile.exe"), ReadFile(Build().productExe));
+  std::string settings = ReadFile(folder_ + "\\default.MorvantileSettings");
+  EXPECT_FALSE(TestKeyExists(HKEY_CURRENT_USER, kOlderKey));
+  EXPECT_FALSE(TestKeyExists(HKEY_CURRENT_USER, kProductKey));
   FinishAndExpectExit(setup);
+  ExpectWhatTheX64SettingsCodeWrites(settings, kOlderKey, 150);
 }
