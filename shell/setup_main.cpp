@@ -8,6 +8,7 @@
 #include "install/detection.h"
 #include "install/install_sequence.h"
 #include "install/setup_state.h"
+#include "payload/payload_extractor.h"
 #include "shell/system_libraries.h"
 #include "shell/wizard_ids.h"
 #include "shell/wizard_pages.h"
@@ -17,6 +18,7 @@ namespace {
 const char kMutexName[] = "SetupMorvantile - Ostrand";
 const char kWizardCaption[] = "Morvantile - Installation";
 const char kErrorCaption[] = "Morvantile - Error";
+const char kDamagedMessage[] = "The setup program is damaged. Please download it again.";
 const char kUpdaterMessage[] =
     "Please upgrade your control libraries with Microsoft's updater located at\n"
     "ftp://ftp.microsoft.com/Softlib/MSLFILES/50comupd.exe";
@@ -97,6 +99,16 @@ int RunSetup(HINSTANCE instance, HINSTANCE, LPSTR, int) {
   SetupState.instance = instance;
   HANDLE mutex = CreateMutexA(nullptr, TRUE, kMutexName);
   if (GetLastError() == ERROR_ALREADY_EXISTS) return -1;   // another copy: silently
+  // Every payload is decoded and checked before anything is shown or
+  // changed: a damaged download must never install a damaged product.
+  if (!VerifyPayloads()) {
+    MessageBoxA(nullptr, kDamagedMessage, kWizardCaption, MB_OK);
+    if (mutex) {
+      ReleaseMutex(mutex);
+      CloseHandle(mutex);
+    }
+    return -1;
+  }
   InitCommonControlsOnce();
   FindInstallFolder(SetupState.defaultFolder);
   lstrcpynA(SetupState.customFolder, SetupState.defaultFolder, sizeof SetupState.customFolder);

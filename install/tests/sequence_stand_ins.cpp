@@ -24,8 +24,12 @@ int WriteSettingsFile(const char* path) {
 int ExtractPayloadToFile(const char*, WORD id, const char* targetPath) {
   standIns.payloadAttempts.push_back(id);
   standIns.payloadPaths.push_back(targetPath);
+  standIns.lastPayloadDamaged = id == standIns.damagedPayload;
+  if (standIns.lastPayloadDamaged) return 0;
   return WriteBytes(targetPath, "payload " + std::to_string(id));
 }
+
+int LastPayloadWasDamaged() { return standIns.lastPayloadDamaged; }
 
 void AttachLinkLabel(HWND, int staticId) { standIns.linkLabelStatic = staticId; }
 
