@@ -5,6 +5,8 @@
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 cd "$root"
+t0=$(date +%s)
+stage() { echo "== $* (at $(( $(date +%s) - t0 )) s)"; }
 bash tools/deps.sh
 bash tools/build.sh host win64 win32
 
@@ -12,25 +14,24 @@ trap 'tools/stop-wine' EXIT
 unset DISPLAY   # the Windows tests get their own virtual 1024x768 screen
 
 status=0
-echo "== native tests (build/host)"
+stage "native tests (build/host)"
 ctest --test-dir build/host --output-on-failure -j "$(nproc)" || status=1
 # A new prefix is made before the first test: with 32-bit Wine installed
 # its WoW64 part takes minutes, longer than a test program's discovery may.
-echo "== Wine prefix (build/wineprefix)"
-start=$(date +%s)
+stage "Wine prefix (build/wineprefix)"
 tools/wine-run cmd.exe /c exit 0 || status=1
-echo "ready after $(( $(date +%s) - start )) s"
-echo "== Windows tests under Wine (build/win64)"
+stage "Windows tests under Wine (build/win64)"
 ctest --test-dir build/win64 --output-on-failure --timeout 300 -LE pe32 || status=1
 
 # The shipped i686 build, run under 32-bit Wine in the same (WoW64) prefix:
 # its test programs, one process each, then the real PE32 setup driven by
 # the x86_64 end-to-end scenarios.
 if reason=$(bash tools/pe32-check); then
-  echo "== PE32 stage: i686 tests and the PE32 setup under 32-bit Wine (WoW64)"
+  stage "PE32 stage: i686 tests and the PE32 setup under 32-bit Wine (WoW64)"
   ctest --test-dir build/win32 -L '^pe32$' -j 2 --output-on-failure || status=1
   ctest --test-dir build/win64 -L '^pe32$' --output-on-failure || status=1
 else
   echo "== PE32 stage SKIPPED: $reason"
 fi
+stage "done"
 exit $status
