@@ -2,6 +2,7 @@
 
 #include <commctrl.h>
 
+#include "common/folder_path.h"
 #include "common/types.h"
 #include "install/file_helpers.h"
 #include "install/registration.h"
@@ -59,15 +60,22 @@ int FixInstallFolder(HWND page, char* failure) {
     SetupState.targetFolder[length - 1] = '\0';
   }
 
+  // Only a full path names a folder: a relative one would be taken from the
+  // setup's current folder, and a wildcard would let the search below match
+  // some other entry. Judged as the files are named, folder\name, so that a
+  // drive's root "C:" stands.
+  char asUsed[sizeof SetupState.targetFolder + 1];
+  int fullPath = FormatText(asUsed, sizeof asUsed, "%s\\", SetupState.targetFolder) && IsFullFolderPath(asUsed);
+
   WIN32_FIND_DATAA found;
-  HANDLE search = FindFirstFileA(SetupState.targetFolder, &found);
+  HANDLE search = fullPath ? FindFirstFileA(SetupState.targetFolder, &found) : INVALID_HANDLE_VALUE;
   if (search != INVALID_HANDLE_VALUE) {
     FindClose(search);
     return 1;
   }
 
   if (!SetupState.customInstall) {
-    if (CreateFolderTree(SetupState.targetFolder)) return 1;
+    if (fullPath && CreateFolderTree(SetupState.targetFolder)) return 1;
     FormatText(failure, kMessageSize,
                "Installation Incomplete.\n\nThe installation folder could not be created.\n%s\n"
                "Go back and try using the Custom installation and specify a different folder.",
@@ -75,6 +83,9 @@ int FixInstallFolder(HWND page, char* failure) {
     return 0;
   }
 
+  const char kInvalid[] =
+      "Installation Incomplete.\n\nThe installation folder is invalid.  Go back and enter a valid installation folder.";
+  if (!fullPath) return Fail(failure, kInvalid);
   char question[kMessageSize];
   FormatText(question, sizeof question, "Create folder?\n\nThe installation folder doesn't exist.\n%s",
              SetupState.targetFolder);
@@ -82,9 +93,7 @@ int FixInstallFolder(HWND page, char* failure) {
     return Fail(failure, "Installation Incomplete.\n\nThe creation of the installation folder was declined.");
   }
   if (CreateFolderTree(SetupState.targetFolder)) return 1;
-  return Fail(failure,
-              "Installation Incomplete.\n\nThe installation folder is invalid.  "
-              "Go back and enter a valid installation folder.");
+  return Fail(failure, kInvalid);
 }
 
 int CloseProduct() {
@@ -194,7 +203,9 @@ int WriteSettings(HWND page, char* failure) {
     SetFileAttributesA(path, FILE_ATTRIBUTE_NORMAL);
     if (FileExists(path)) DeleteFileA(path);
   }
+  SetupState.settingsFileFailed = 0;
   if (SetupState.migrationResult && SetupState.migrateSettings && !WriteSettingsFile(path)) {
+    SetupState.settingsFileFailed = 1;
     if (Ask(page, "Could not write the settings file.\nContinue installation with default settings?",
             MB_OKCANCEL) != IDOK) {
       return Fail(failure, "Installation Incomplete.\n\nThe settings file could not be written.");
@@ -205,8 +216,10 @@ int WriteSettings(HWND page, char* failure) {
   return 1;
 }
 
+// The registry copy goes only once the settings file holds the settings:
+// after a failed write it is all the user has left.
 int RemoveRegistrySettings() {
-  if (SetupState.migrateSettings) RemoveProductKey();
+  if (SetupState.migrateSettings && !SetupState.settingsFileFailed) RemoveProductSettings();
   return 1;
 }
 

@@ -101,18 +101,17 @@ void SetString(HKEY root, const char* path, const char* name, const std::string&
   RegCloseKey(key);
 }
 
-// The product that the installation started: its window is titled
-// "Morvantile"; it is closed (and if need be ended) by the test.
-struct ProductWindow {
-  HWND window = nullptr;
-  DWORD pid = 0;
-};
+// The product copies a scenario starts run from its private folder: they
+// are found, waited for and ended by their process, never by a window (a
+// product that has not shown its window yet must not be missed). Windows
+// serve only to check that a product came up.
 
-ProductWindow FindProduct() {
-  ProductWindow product;
-  product.window = FindWindowA(nullptr, "Morvantile");
-  if (product.window) GetWindowThreadProcessId(product.window, &product.pid);
-  return product;
+// The process of the window titled "Morvantile", 0 when there is none.
+DWORD ProductWindowOwner() {
+  DWORD pid = 0;
+  HWND window = FindWindowA(nullptr, "Morvantile");
+  if (window) GetWindowThreadProcessId(window, &pid);
+  return pid;
 }
 
 std::string ProcessImage(DWORD pid) {
@@ -154,20 +153,6 @@ void PlantOlderSettings(const char* key, DWORD upgradeVer) {
   SetString(HKEY_CURRENT_USER, clipPrint.c_str(), "FaceName", "Arial");
 }
 
-void EndProduct() {
-  for (int i = 0; i < 3; ++i) {
-    ProductWindow product = FindProduct();
-    if (!product.window) return;
-    HANDLE process = OpenProcess(PROCESS_TERMINATE | SYNCHRONIZE, FALSE, product.pid);
-    PostMessageA(product.window, WM_CLOSE, 0, 0);
-    if (process) {
-      if (WaitForSingleObject(process, 3000) != WAIT_OBJECT_0) TerminateProcess(process, 1);
-      WaitForSingleObject(process, 3000);
-      CloseHandle(process);
-    }
-  }
-}
-
 int ProgressPosition(const SetupDriver& setup) {
   return static_cast<int>(SendMessageA(setup.PageControl(1009), PBM_GETPOS, 0, 0));
 }
@@ -196,7 +181,13 @@ class SetupScenario : public ::testing::Test {
       CloseHandle(started_);
       started_ = nullptr;
     }
-    EndProduct();
+    // Anything else still running from the scenario's folder was left behind
+    // by it: end it, so that it cannot outlive the test and hold its output,
+    // and fail the scenario.
+    for (DWORD pid : ProcessesRunningFrom(base_, "Morvantile.exe")) {
+      ADD_FAILURE() << "a product was left running: " << ProcessImage(pid);
+      EXPECT_TRUE(EndProcess(pid));
+    }
     Clean();
     RemoveTree(base_);
   }
@@ -256,6 +247,28 @@ class SetupScenario : public ::testing::Test {
     ASSERT_GE(expected.size(), 4u);
     ASSERT_GE(settings.size(), 4u);
     EXPECT_EQ(settings.substr(4), expected.substr(4)) << Build().name << " setup and x86_64 settings code differ";
+  }
+
+  // The products running from the scenario's folder.
+  std::vector<DWORD> RunningProducts() const { return ProcessesRunningFrom(base_, "Morvantile.exe"); }
+
+  // Waits for the product the installation started (one other than
+  // `except`) and returns its process id, 0 when none came.
+  DWORD WaitForProduct(DWORD except = 0) const {
+    DWORD pid = 0;
+    WaitUntil([&] {
+      for (DWORD running : RunningProducts())
+        if (running != except) pid = running;
+      return pid != 0;
+    });
+    return pid;
+  }
+
+  // The installation started the product: wait for it and end it.
+  void ExpectProductStartedAndEndIt(DWORD except = 0) {
+    DWORD pid = WaitForProduct(except);
+    ASSERT_NE(pid, 0u) << "the product was not started";
+    EXPECT_TRUE(EndProcess(pid));
   }
 
   std::string base_, folder_;
@@ -331,9 +344,11 @@ TEST_F(SetupScenario, FirstTypicalInstallationEndToEnd) {
   EXPECT_EQ(UninstallText("UninstallString"),
             "\"" + folder_ + "\\Morvantile.exe\" /uninstall");
   EXPECT_EQ(UninstallText("DisplayName"), "Morvantile");
-  ASSERT_TRUE(WaitUntil([] { return FindProduct().window != nullptr; }));
-  EXPECT_EQ(lstrcmpiA(ProcessImage(FindProduct().pid).c_str(), (folder_ + "\\Morvantile.exe").c_str()), 0);
-  EndProduct();
+  DWORD product = WaitForProduct();
+  ASSERT_NE(product, 0u);
+  EXPECT_EQ(lstrcmpiA(ProcessImage(product).c_str(), (folder_ + "\\Morvantile.exe").c_str()), 0);
+  EXPECT_TRUE(WaitUntil([&] { return ProductWindowOwner() == product; })) << "its window came up";
+  EXPECT_TRUE(EndProcess(product));
 
   FinishAndExpectExit(setup);
 }
@@ -464,8 +479,7 @@ TEST_F(SetupScenario, CustomKeepsEntriesAndAsksBeforeCreatingTheFolder) {
   EXPECT_FALSE(FileThere(StartupShortcut()));
   EXPECT_EQ(UninstallText("UninstallString"),
             "\"" + custom + "\\Morvantile.exe\" /uninstall");
-  Sleep(500);
-  EXPECT_EQ(FindProduct().window, nullptr);
+  EXPECT_TRUE(RunningProducts().empty()) << "started although the option was off";
   FinishAndExpectExit(setup);
 }
 
@@ -563,7 +577,7 @@ TEST_F(SetupScenario, FileInPlaceOfTheFolderBlocksTheLibrary) {
   EXPECT_EQ(setup.FindBox(), nullptr);
   EXPECT_EQ(setup.PageText(1014), kComplete);
   EXPECT_TRUE(FileThere(folder_ + "\\Morvantile.dll"));
-  EndProduct();
+  ExpectProductStartedAndEndIt();
   FinishAndExpectExit(setup);
 }
 
@@ -618,6 +632,7 @@ TEST_F(SetupScenario, SettingsFileThatCannotBeWrittenAsksToContinue) {
     EXPECT_TRUE(SetupDriver::BoxHasButton(box, IDCANCEL));
     ASSERT_TRUE(SetupDriver::Answer(box, answer));
     WaitForRunEnd(setup);
+    EXPECT_TRUE(TestKeyExists(HKEY_CURRENT_USER, kProductKey)) << "no file holds the settings";
     if (answer == IDOK) {
       EXPECT_EQ(setup.PageText(1014), kComplete);
       EXPECT_EQ(ProgressPosition(setup), 10);
@@ -626,7 +641,7 @@ TEST_F(SetupScenario, SettingsFileThatCannotBeWrittenAsksToContinue) {
       EXPECT_EQ(ProgressPosition(setup), 5);
       EXPECT_TRUE(setup.ButtonVisible(kBack));
     }
-    EndProduct();
+    EXPECT_TRUE(RunningProducts().empty()) << "an upgrade with no copy running starts nothing";
     FinishAndExpectExit(setup);
   }
 }
@@ -656,8 +671,7 @@ TEST_F(SetupScenario, UpgradeFromTheOlderGenerationAndFromTwoPointOhFour) {
     EXPECT_FALSE(TestKeyExists(HKEY_CURRENT_USER, kProductKey));
     // An upgrade makes no shortcut and starts nothing (no copy was running).
     EXPECT_FALSE(FileThere(StartupShortcut()));
-    Sleep(500);
-    EXPECT_EQ(FindProduct().window, nullptr);
+    EXPECT_TRUE(RunningProducts().empty());
     FinishAndExpectExit(setup);
 
     ExpectWhatTheX64SettingsCodeWrites(settings, c.key, c.upgradeVer);
@@ -680,8 +694,7 @@ TEST_F(SetupScenario, UpgradeRestartsTheProductOnlyWhenACopyWasRunning) {
                              &startup, &running));
   CloseHandle(running.hThread);
   started_ = running.hProcess;   // ended by TearDown whatever happens here
-  ASSERT_TRUE(WaitUntil([] { return FindProduct().window != nullptr; }));
-  ASSERT_EQ(FindProduct().pid, running.dwProcessId);
+  ASSERT_TRUE(WaitUntil([&] { return ProductWindowOwner() == running.dwProcessId; }));
 
   SetupDriver setup(SetupProgram());
   Launch(setup);
@@ -693,11 +706,9 @@ TEST_F(SetupScenario, UpgradeRestartsTheProductOnlyWhenACopyWasRunning) {
   EXPECT_EQ(setup.FindBox(), nullptr);
   EXPECT_EQ(setup.PageText(1014), kComplete);
   EXPECT_EQ(WaitForSingleObject(running.hProcess, 5000), WAIT_OBJECT_0) << "the running copy was closed";
-  ASSERT_TRUE(WaitUntil([] { return FindProduct().window != nullptr; })) << "the new copy was started";
-  EXPECT_NE(FindProduct().pid, running.dwProcessId);
+  ExpectProductStartedAndEndIt(running.dwProcessId);
   EXPECT_EQ(ReadFile(program), ReadFile(Build().productExe));
   EXPECT_FALSE(FileThere(StartupShortcut())) << "no shortcut on an upgrade";
-  EndProduct();
   FinishAndExpectExit(setup);
 }
 
@@ -756,7 +767,7 @@ TEST_F(SetupScenario, UnwritableMachineKeyLeavesNoEntryAndSaysNothing) {
   WaitForRunEnd(setup);
   EXPECT_EQ(setup.FindBox(), nullptr);
   EXPECT_EQ(setup.PageText(1014), kComplete);
-  EndProduct();
+  ExpectProductStartedAndEndIt();
   FinishAndExpectExit(setup);
 
   // Open the key again to look and to clean up.
@@ -893,6 +904,7 @@ class ProgramFilesScenario : public SetupScenario {
     RemoveTree(folder_);
   }
   void TearDown() override {
+    for (DWORD pid : ProcessesRunningFrom(folder_, "Morvantile.exe")) EndProcess(pid);
     SetupScenario::TearDown();
     RemoveTree(folder_);
   }
@@ -921,10 +933,14 @@ TEST_F(ProgramFilesScenario, TypicalIntoProgramFilesThenUninstall) {
   EXPECT_EQ(lstrcmpiA(target.c_str(), (folder_ + "\\Morvantile.exe").c_str()), 0) << target;
 
   // The product the setup started: that build's program, from the folder.
-  ASSERT_TRUE(WaitUntil([] { return FindProduct().window != nullptr; }, StartTimeout()));
-  ProductWindow product = FindProduct();
-  EXPECT_EQ(lstrcmpiA(ProcessImage(product.pid).c_str(), (folder_ + "\\Morvantile.exe").c_str()), 0);
-  EXPECT_EQ(IsWow64(product.pid), Build().pe32);
+  DWORD pid = 0;
+  ASSERT_TRUE(WaitUntil([&] {
+    std::vector<DWORD> running = ProcessesRunningFrom(folder_, "Morvantile.exe");
+    if (!running.empty()) pid = running.front();
+    return pid != 0 && ProductWindowOwner() == pid;
+  }, StartTimeout())) << "the product was not started, or shows no window";
+  HWND productWindow = FindWindowA(nullptr, "Morvantile");
+  EXPECT_EQ(IsWow64(pid), Build().pe32);
   Sleep(500);   // its hot keys are registered after the window appears
   HWND window = SmallWindow();
   ASSERT_NE(window, nullptr);
@@ -934,10 +950,10 @@ TEST_F(ProgramFilesScenario, TypicalIntoProgramFilesThenUninstall) {
   EXPECT_TRUE(WaitForMove(window, before, &after)) << "the hot key placed nothing";
   EXPECT_GT(after.right - after.left, 500);
   DestroyWindow(window);
-  HANDLE process = OpenProcess(SYNCHRONIZE | PROCESS_QUERY_LIMITED_INFORMATION, FALSE, product.pid);
+  HANDLE process = OpenProcess(SYNCHRONIZE | PROCESS_QUERY_LIMITED_INFORMATION, FALSE, pid);
   ASSERT_NE(process, nullptr);
   DWORD_PTR ignored = 0;
-  SendMessageTimeoutA(product.window, WM_DESTROY, 0, 0, SMTO_ABORTIFHUNG, 5000, &ignored);
+  SendMessageTimeoutA(productWindow, WM_DESTROY, 0, 0, SMTO_ABORTIFHUNG, 5000, &ignored);
   EXPECT_EQ(WaitForSingleObject(process, 30000), WAIT_OBJECT_0) << "WM_DESTROY ends the product";
   DWORD productExit = 99;
   GetExitCodeProcess(process, &productExit);
