@@ -128,8 +128,11 @@ int RunSetup(HINSTANCE instance, HINSTANCE, LPSTR, int) {
   return -1;
 }
 
-int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int) {
+// The program's entry point: the C runtime's start-up code is not linked
+// (nothing here needs it), so the process ends here with ExitProcess.
+extern "C" void WINAPI SetupEntry() {
   // Before anything can load a DLL: a planted one in our folder must never run.
   RestrictDllSearchPath();
+  ResetSetupState();
   ExitProcess(static_cast<UINT>(RunSetup(GetModuleHandleA(nullptr), nullptr, nullptr, SW_SHOWDEFAULT)));
 }
