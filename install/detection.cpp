@@ -6,13 +6,12 @@
 #include "common/memory.h"
 #include "install/file_helpers.h"
 #include "install/setup_state.h"
+#include "settings/settings_migration.h"
+#include "settings/settings_store.h"
 
 namespace {
 
 const int kPathSize = 2048;
-const char kUninstallKeyFormat[] = "%s\\Morvantile";
-const char kUninstallRoot[] = "Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall";
-const char kOlderProductKey[] = "Software\\Vorn\\Brastock";
 
 // Reads a REG_SZ value of at most kPathSize - 1 characters into `text`
 // (kPathSize + 1 bytes). A stored value need not carry its terminator, so
@@ -48,10 +47,9 @@ int FolderFromLastPath(char* folder) {
 // The uninstall command names folder\Morvantile.exe: cut it at the last
 // backslash. Entries are written quoted now and were written bare before.
 int FolderFromUninstallEntry(char* folder) {
-  char keyPath[kPathSize];
   char command[kPathSize + 1];
-  if (!FormatText(keyPath, sizeof keyPath, kUninstallKeyFormat, kUninstallRoot)) return 0;
-  if (!ReadRegistryText(HKEY_LOCAL_MACHINE, keyPath, "UninstallString", command)) return 0;
+  if (!ReadRegistryText(HKEY_LOCAL_MACHINE, kUninstallKeyPath, "UninstallString", command))
+    return 0;
 
   char* lastBackslash = nullptr;
   for (char* p = command; *p; p++) {
@@ -82,11 +80,9 @@ int FolderUnderProgramFiles(char* folder) {
 ProductVersion UpgradeVersionUnder(const char* keyPath) {
   HKEY key;
   if (RegOpenKeyExA(HKEY_CURRENT_USER, keyPath, 0, KEY_READ, &key) != ERROR_SUCCESS) return 0;
-  DWORD number = 0;
-  DWORD size = sizeof number;
-  LONG status = RegQueryValueExA(key, "UpgradeVer", nullptr, nullptr, (BYTE*)&number, &size);
+  uint32_t number = 0;   // stays 0 when missing
+  QueryNumber(key, "UpgradeVer", &number);
   RegCloseKey(key);
-  if (status != ERROR_SUCCESS) return 0;
   return (ProductVersion)((((number / 100) % 256) << 8) | (number % 100));
 }
 
@@ -167,7 +163,7 @@ void FindInstallFolder(char* folder) {
 
 ProductVersion DetectInstalledVersion(const char* folder) {
   ProductVersion version = UpgradeVersionUnder(SetupState.settingsKeyPath);
-  if (version == 0) version = UpgradeVersionUnder(kOlderProductKey);
+  if (version == 0) version = UpgradeVersionUnder(kOlderProductKeyPath);
   if (version == 0) version = ProgramVersionIn(folder);
   if (version == 0) version = SettingsFileVersionIn(folder);
   return version;

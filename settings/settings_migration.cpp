@@ -8,6 +8,9 @@
 #include "settings/app_list.h"
 #include "settings/settings_store.h"
 
+const char kOlderProductKeyPath[] = "Software\\Vorn\\Brastock";
+const char kUninstallKeyPath[] = "Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\Morvantile";
+
 namespace {
 
 const uint32_t kCurrentSchema = 206;

@@ -5,8 +5,10 @@
 
 #include <windows.h>
 
-const char kOlderProductKeyPath[] = "Software\\Vorn\\Brastock";
-const char kUninstallKeyPath[] = "Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\Morvantile";
+// Under HKEY_CURRENT_USER: where the product generation before this one
+// kept its settings. Under HKEY_LOCAL_MACHINE: the uninstall entry.
+extern const char kOlderProductKeyPath[];
+extern const char kUninstallKeyPath[];
 
 // 1 when the settings stand in the current schema under the current key
 // (or already did), 0 when neither key holds an "UpgradeVer".
