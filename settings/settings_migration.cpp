@@ -111,28 +111,24 @@ void RekeyAutoApps() {
 // Versions below 1.88 packed "SizeFormat" otherwise: the font size in bits
 // 0-15, two flags in bits 16 and 17, one margin for all four sides in bits
 // 24-27 and the count in bits 28-31.
+void UnpackOldSizeFormat(uint32_t number, ClipPrintSettings* record) {
+  record->fontSize = static_cast<int32_t>(number & 0xFFFF);
+  record->formatBit0 = (number >> 16) & 1;
+  record->formatBit1 = (number >> 17) & 1;
+  int margin = static_cast<int>((number >> 24) & 0xF);
+  record->marginLeft = record->marginTop = record->marginRight = record->marginBottom = margin;
+  record->formatCount = static_cast<uint8_t>(number >> 28);
+  if (record->formatCount == 0) record->formatCount = 1;
+}
+
+// Whatever of the old values is there is taken; the rest are defaults.
+// (settingsKeyPath names the older product's key while it is converted.)
 void ConvertOldClipPrint() {
   ClipPrintSettings record;
   SetClipPrintDefaults(&record);
-
-  char path[kKeyPathSize];
-  FormatString(path, sizeof path, "%s\\ClipPrint", kOlderProductKeyPath);
   HKEY key;
-  if (RegOpenKeyExA(HKEY_CURRENT_USER, path, 0, KEY_READ, &key) == ERROR_SUCCESS) {
-    QueryNumber(key, "HotKey", &record.hotKey);
-    uint32_t number = 0;
-    if (QueryNumber(key, "SizeFormat", &number)) {
-      record.fontSize = static_cast<int32_t>(number & 0xFFFF);
-      record.formatBit0 = (number >> 16) & 1;
-      record.formatBit1 = (number >> 17) & 1;
-      int margin = static_cast<int>((number >> 24) & 0xF);
-      record.marginLeft = record.marginTop = record.marginRight = record.marginBottom = margin;
-      record.formatCount = static_cast<uint8_t>(number >> 28);
-      if (record.formatCount == 0) record.formatCount = 1;
-    }
-    char faceName[sizeof record.faceName];
-    if (QueryFaceName(key, faceName))
-      MemCopy(record.faceName, faceName, strlen(faceName) + 1);
+  if (OpenSettingsKey("ClipPrint", KEY_READ, &key)) {
+    QueryClipPrint(key, UnpackOldSizeFormat, &record);
     RegCloseKey(key);
   }
   WriteClipPrint(&record);

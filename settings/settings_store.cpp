@@ -213,6 +213,22 @@ int QueryFaceName(HKEY key, char* faceName) {
          (type == REG_SZ || type == REG_EXPAND_SZ);
 }
 
+int QueryClipPrint(HKEY key, void (*unpack)(uint32_t packed, ClipPrintSettings* settings),
+                   ClipPrintSettings* record) {
+  int complete = QueryNumber(key, "HotKey", &record->hotKey);
+  uint32_t packed = 0;
+  if (QueryNumber(key, "SizeFormat", &packed))
+    unpack(packed, record);
+  else
+    complete = 0;
+  char faceName[sizeof record->faceName];
+  if (QueryFaceName(key, faceName))
+    MemCopy(record->faceName, faceName, strlen(faceName) + 1);
+  else
+    complete = 0;
+  return complete;
+}
+
 uint32_t ReadUpgradeVer() {
   uint32_t version = 0;
   HKEY key;
@@ -267,17 +283,7 @@ void ReadClipPrint(ClipPrintSettings* settings) {
   int complete = 0;
   HKEY key;
   if (OpenSettingsKey("ClipPrint", KEY_READ, &key)) {
-    complete = QueryNumber(key, "HotKey", &record.hotKey);
-    uint32_t packed = 0;
-    if (QueryNumber(key, "SizeFormat", &packed))
-      UnpackSizeFormat(packed, &record);
-    else
-      complete = 0;
-    char faceName[sizeof record.faceName];
-    if (QueryFaceName(key, faceName))
-      MemCopy(record.faceName, faceName, strlen(faceName) + 1);  // the default's tail stays
-    else
-      complete = 0;
+    complete = QueryClipPrint(key, UnpackSizeFormat, &record);
     RegCloseKey(key);
   }
   if (!complete) WriteClipPrint(&record);

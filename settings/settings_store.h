@@ -115,6 +115,12 @@ int QueryTextValue(HKEY key, const char* name, char* text, DWORD size, DWORD* ty
 // text counts, taken as stored (a face name holds no variables); other
 // types do not, since only numbers are read whatever their stored type.
 int QueryFaceName(HKEY key, char* faceName);
+// Overlays "HotKey", "SizeFormat" (unpacked by `unpack`, which differs
+// between layouts) and "FaceName" of an opened "ClipPrint" key on the
+// record, each tried even after one is missing; 1 when all were there. A
+// shorter face name leaves the tail of the record's name behind its NUL.
+int QueryClipPrint(HKEY key, void (*unpack)(uint32_t packed, ClipPrintSettings* settings),
+                   ClipPrintSettings* record);
 // A number is read as four bytes whatever the value's type; a shorter value
 // is its number zero-extended, so it never mixes with a default.
 int QueryNumber(HKEY key, const char* name, uint32_t* value);
