@@ -4,7 +4,7 @@
 
 #include "common/memory.h"
 #include "install/file_helpers.h"
-#include "install/setup_state.h"
+#include "common/setup_state.h"
 
 namespace {
 

@@ -3,7 +3,7 @@
 #include <stdarg.h>
 #include <stdio.h>
 
-#include "install/setup_state.h"
+#include "common/setup_state.h"
 
 int FileExists(const char* path) {
   WIN32_FIND_DATAA found;

@@ -4,7 +4,7 @@
 #include <string.h>
 
 #include "common/memory.h"
-#include "install/setup_state.h"
+#include "common/setup_state.h"
 #include "settings/app_list.h"
 #include "settings/settings_store.h"
 

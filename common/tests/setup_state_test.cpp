@@ -1,6 +1,6 @@
 #include <gtest/gtest.h>
 
-#include "install/setup_state.h"
+#include "common/setup_state.h"
 
 TEST(SetupState, StartsWithTheDocumentedValues) {
   // The static initialiser and the reset must agree, field by field.
@@ -17,4 +17,5 @@ TEST(SetupState, StartsWithTheDocumentedValues) {
   EXPECT_EQ(SetupState.instanceWasRunning, 0);
   EXPECT_EQ(SetupState.migrationResult, 0);
   EXPECT_EQ(SetupState.finished, 0);
+  EXPECT_EQ(SetupState.noLaunch, 0);
 }

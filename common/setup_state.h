@@ -21,6 +21,7 @@ struct SetupStateRecord {
   int32_t instanceWasRunning;
   int32_t migrationResult;
   int32_t finished;
+  int32_t noLaunch;            // /NOLAUNCH: step 7 never starts the product
 };
 
 static_assert(sizeof(int32_t) == 4 && sizeof(uint32_t) == 4, "32-bit flags");

@@ -1,4 +1,4 @@
-#include "install/tests/sequence_stand_ins.h"
+#include "shell/tests/sequence_stand_ins.h"
 
 #include "install/registration.h"
 #include "payload/payload_extractor.h"

@@ -1,4 +1,4 @@
-#include "install/setup_state.h"
+#include "common/setup_state.h"
 
 #include <string.h>
 
@@ -15,6 +15,7 @@ SetupStateRecord SetupState = {
     0,   // instanceWasRunning
     0,   // migrationResult
     0,   // finished
+    0,   // noLaunch
 };
 
 void ResetSetupState() {
