@@ -73,6 +73,11 @@ int IsFullFolderPath(const char* path) {
 int ReadFolder(const char* value, SetupOptions* options) {
   size_t length = strlen(value);
   while (length > 0 && IsBlank(value[length - 1])) length--;
+  // Quotes are never part of a path: /D="C:\My Apps" means the same.
+  if (length >= 2 && value[0] == '"' && value[length - 1] == '"') {
+    value++;
+    length -= 2;
+  }
   if (length == 0 || length >= sizeof options->folder) return 0;
   memcpy(options->folder, value, length);
   options->folder[length] = '\0';
@@ -127,6 +132,16 @@ int ParseSetupOptions(const char* arguments, SetupOptions* options) {
     if (!end) {
       SetFault(options, "too long: ", at);
       return 0;
+    }
+    if (StartsWith(word, "/d=")) {
+      // The whole switch quoted ("/D=C:\My Apps"), as many launchers pass
+      // an argument with spaces: still the last thing on the line.
+      while (IsBlank(*end)) end++;
+      if (*end || !ReadFolder(word + 3, options)) {
+        SetFault(options, "not a full folder path, or not last: ", word);
+        return 0;
+      }
+      return 1;
     }
     if (StartsWith(word, "/log=")) {
       if (!ReadLogPath(word + 5, options)) {

@@ -10,6 +10,7 @@ packages=(
   wine64 libwine
   xvfb xauth openbox xdotool imagemagick x11-utils
   gzip xz-utils
+  osslsigncode openssl
 )
 # Only Debian's 64-bit Wine: this kernel cannot run 32-bit Linux programs,
 # so the i386 architecture is never added.
