@@ -30,11 +30,16 @@ int Fail(char* failure, const char* text) {
 }
 
 // What the log says of the step that runs: its result and the questions
-// asked with the answers taken.
+// asked with the answers taken. A question asked again and answered alike
+// (the retries of a file in use) is counted, not repeated.
 struct StepRecord {
   const InstallHost* host;
   const char* result;     // "done" unless a step says otherwise
   char questions[3072];   // "; asked \"...\": Yes" per question
+  int lastEntry;          // where the last question's entry starts
+  int lastQuestion;
+  int lastAnswer;
+  int times;              // how often the last question was answered alike
 };
 
 StepRecord current;
@@ -50,16 +55,30 @@ const char* ButtonName(int button) {
   }
 }
 
+void NoteQuestion(InstallQuestion question, const char* text, int answer) {
+  if (current.times > 0 && current.lastQuestion == question && current.lastAnswer == answer) {
+    current.times++;
+  } else {
+    current.lastEntry = lstrlenA(current.questions);
+    current.lastQuestion = question;
+    current.lastAnswer = answer;
+    current.times = 1;
+  }
+  int room = (int)sizeof current.questions - current.lastEntry;
+  if (room <= 1) return;
+  // wsprintfA stops at 1024 characters, inside the entry's buffer.
+  char entry[1100];
+  if (current.times == 1) {
+    wsprintfA(entry, "; asked \"%.900s\": %s", text, ButtonName(answer));
+  } else {
+    wsprintfA(entry, "; asked \"%.900s\": %s (%d times)", text, ButtonName(answer), current.times);
+  }
+  lstrcpynA(current.questions + current.lastEntry, entry, room);
+}
+
 int Ask(InstallQuestion question, const char* text, UINT buttons) {
   int answer = current.host->Ask(current.host->context, question, text, buttons);
-  int used = lstrlenA(current.questions);
-  int room = (int)sizeof current.questions - used;
-  if (room > 1) {
-    // A long run of retries keeps its first questions; wsprintfA stops at 1024.
-    char entry[1100];
-    wsprintfA(entry, "; asked \"%.900s\": %s", text, ButtonName(answer));
-    lstrcpynA(current.questions + used, entry, room);
-  }
+  NoteQuestion(question, text, answer);
   return answer;
 }
 
@@ -296,6 +315,7 @@ int RunInstallStep(int step, const InstallHost* host) {
   current.host = host;
   current.result = "done";
   current.questions[0] = '\0';
+  current.times = 0;
   host->StepStarting(host->context, step);
   if (step < 0 || step >= kInstallStepCount - 1) {
     if (step == kInstallStepCount - 1) {

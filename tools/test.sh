@@ -15,4 +15,6 @@ echo "== native tests (build/host)"
 ctest --test-dir build/host --output-on-failure -j "$(nproc)" || status=1
 echo "== Windows tests under Wine (build/win64)"
 ctest --test-dir build/win64 --output-on-failure --timeout 300 || status=1
+echo "== signing round trip (build/win64-signed)"
+bash tools/sign-test.sh || status=1
 exit $status

@@ -268,7 +268,7 @@ TEST_F(Unattended, FileHeldOpenPastTheRetryTimeFailsAtItsStep) {
   std::string step = LogLineOf("step 2 ");
   EXPECT_TRUE(Contains(step, "write the program files): failed")) << ReadFile(log_);
   EXPECT_TRUE(Contains(step, "Morvantile.dll file could not be written"));
-  EXPECT_TRUE(Contains(step, ": Retry")) << "the answers taken are logged";
+  EXPECT_TRUE(Contains(step, ": Retry (")) << "the answers taken are logged, repeats counted";
   EXPECT_TRUE(Contains(step, ": Cancel"));
   EXPECT_TRUE(LogLineOf("step 3 ").empty()) << "nothing runs after the failed step";
   EXPECT_FALSE(TestKeyExists(HKEY_LOCAL_MACHINE, kUninstallKey));
