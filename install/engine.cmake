@@ -42,6 +42,12 @@ if(BUILD_TESTING)
   mv_test(registration_test SOURCES tests/registration_test.cpp LIBS install_engine)
   add_dependencies(registration_test product_probe)
 
+  # The steps with a recording host and no window, against the stand-ins.
+  mv_test(install_engine_test
+    SOURCES tests/install_engine_test.cpp tests/sequence_stand_ins.cpp
+            install_sequence.cpp install_log.cpp file_helpers.cpp
+    LIBS setup_state common)
+
   mv_test(engine_tool_test SOURCES tests/engine_tool_test.cpp LIBS common)
   add_dependencies(engine_tool_test settings-tool)
 endif()

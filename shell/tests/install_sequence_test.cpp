@@ -16,7 +16,7 @@
 #include "shell/progress_page.h"
 #include "common/setup_state.h"
 #include "install/tests/engine_test_support.h"
-#include "shell/tests/sequence_stand_ins.h"
+#include "install/tests/sequence_stand_ins.h"
 
 namespace {
 

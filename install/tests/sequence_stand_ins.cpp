@@ -1,10 +1,9 @@
-#include "shell/tests/sequence_stand_ins.h"
+#include "install/tests/sequence_stand_ins.h"
 
 #include "install/registration.h"
 #include "payload/payload_extractor.h"
 #include "settings/settings_file.h"
 #include "settings/settings_migration.h"
-#include "shell/link_label.h"
 #include "install/tests/engine_test_support.h"
 
 StandInLog standIns;
@@ -26,8 +25,6 @@ int ExtractPayloadToFile(const char*, WORD id, const char* targetPath) {
   standIns.payloadPaths.push_back(targetPath);
   return WriteBytes(targetPath, "payload " + std::to_string(id));
 }
-
-void AttachLinkLabel(HWND, int staticId) { standIns.linkLabelStatic = staticId; }
 
 void CreateStartupShortcut(const char* targetFolder) { standIns.shortcuts.push_back(targetFolder); }
 void LaunchProduct(const char* targetFolder) { standIns.launches.push_back(targetFolder); }
