@@ -296,10 +296,9 @@ TEST_F(Unattended, AnotherSetupRunningEndsWithThree) {
   EXPECT_FALSE(Exists(folder_));
 }
 
-// The wizard logs too, and keeps its exit code.
+// The wizard logs too, proposes the folder of /D= and keeps its exit code.
 TEST_F(Unattended, WizardWithALogWritesOneLinePerStep) {
-  SetString(HKEY_CURRENT_USER, kProductKey, "LastPath", folder_);
-  SetupDriver setup(WindowsPath(MV_SETUP_EXE), "/LOG=\"" + log_ + "\" /NOLAUNCH");
+  SetupDriver setup(WindowsPath(MV_SETUP_EXE), "/LOG=\"" + log_ + "\" /NOLAUNCH /D=" + folder_);
   ASSERT_TRUE(setup.Start());
   ASSERT_NE(setup.WaitForWizard(), nullptr);
   ASSERT_TRUE(setup.WaitForPage(Page::Welcome));
@@ -314,6 +313,7 @@ TEST_F(Unattended, WizardWithALogWritesOneLinePerStep) {
   EXPECT_EQ(setup.WaitForExit(), 0xFFFFFFFFu);
   EXPECT_TRUE(Contains(LogLineOf("step 9 "), "done")) << ReadFile(log_);
   EXPECT_TRUE(Contains(LogLineOf("step 7 "), "skipped")) << "/NOLAUNCH";
+  EXPECT_TRUE(FileThere(folder_ + "\\Morvantile.exe")) << "the Typical kind took the folder of /D=";
   Sleep(500);
   EXPECT_EQ(FindWindowA(nullptr, "Morvantile"), nullptr);
 }
