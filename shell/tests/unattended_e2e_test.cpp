@@ -317,3 +317,19 @@ TEST_F(Unattended, WizardWithALogWritesOneLinePerStep) {
   Sleep(500);
   EXPECT_EQ(FindWindowA(nullptr, "Morvantile"), nullptr);
 }
+
+// "/?" explains the switches and the exit codes in a box, and installs nothing.
+TEST_F(Unattended, HelpBoxListsTheSwitchesAndExitCodes) {
+  SetupDriver setup(WindowsPath(MV_SETUP_EXE), "/?");
+  ASSERT_TRUE(setup.Start());
+  HWND box = setup.WaitForBox();
+  ASSERT_NE(box, nullptr);
+  const std::string text = SetupDriver::BoxText(box);
+  for (const char* part : {"/S", "/D=FOLDER", "/NOLAUNCH", "/LOG=FILE", "/?", "0\tinstalled",
+                           "1\ta newer version is installed", "2\tthe installation failed", "3\tanother setup",
+                           "4\tbad command line", "5\tthe setup program is damaged", "/uninstall /S"})
+    EXPECT_TRUE(Contains(text, part)) << part;
+  EXPECT_TRUE(SetupDriver::Answer(box, IDOK));
+  EXPECT_EQ(setup.WaitForExit(), 0u);
+  EXPECT_FALSE(TestKeyExists(HKEY_LOCAL_MACHINE, kUninstallKey));
+}
