@@ -18,6 +18,8 @@ const char kPayloadType[] = "FILE_RESOURCE";
 const WORD kLibraryPayload = 102;
 const WORD kProgramPayload = 101;
 const WORD kProcessStatusPayload = 118;
+const char kDamagedSetup[] =
+    "Installation Incomplete.\n\nThe setup program is damaged. Please download it again.";
 
 // Room for a status text or question around a folder of 2047 characters.
 const int kMessageSize = 2048 + 256;
@@ -147,6 +149,7 @@ int WriteProductLibrary() {
   int attempts = 0;
   for (;;) {
     if (ExtractPayloadToFile(kPayloadType, kLibraryPayload, SetupState.scratchPath)) return 1;
+    if (LastPayloadWasDamaged()) return 0;   // no retry can mend it
     Sleep(100);
     if (++attempts <= 3) continue;
     attempts = 0;
@@ -163,6 +166,7 @@ int WriteProductProgram() {
   SetScratchPath("Morvantile.exe");
   SetFileAttributesA(SetupState.scratchPath, FILE_ATTRIBUTE_NORMAL);
   while (!ExtractPayloadToFile(kPayloadType, kProgramPayload, SetupState.scratchPath)) {
+    if (LastPayloadWasDamaged()) return 0;
     if (Ask(kAskProgramInUse,
             "Could not write the Morvantile.exe file.\nCheck that it is not currently in use\n"
             "and that no other programs are running.",
@@ -189,18 +193,23 @@ int ProcessStatusLibraryNeeded() {
   return FileExists(path) ? 0 : 1;
 }
 
+// A damaged payload is never written; the run ends with its own text.
 int WriteProductFiles(char* failure) {
   if (!WriteProductLibrary()) {
+    if (LastPayloadWasDamaged()) return Fail(failure, kDamagedSetup);
     return Fail(failure, "Installation Incomplete.\n\nThe Morvantile.dll file could not be written.");
   }
   if (!WriteProductProgram()) {
+    if (LastPayloadWasDamaged()) return Fail(failure, kDamagedSetup);
     return Fail(failure, "Installation Incomplete.\n\nThe Morvantile.exe file could not be written.");
   }
   if (ProcessStatusLibraryNeeded()) {
     SetScratchPath("psapi.dll");
     if (!FileExists(SetupState.scratchPath)) {
       SetFileAttributesA(SetupState.scratchPath, FILE_ATTRIBUTE_NORMAL);
-      ExtractPayloadToFile(kPayloadType, kProcessStatusPayload, SetupState.scratchPath);
+      if (!ExtractPayloadToFile(kPayloadType, kProcessStatusPayload, SetupState.scratchPath) &&
+          LastPayloadWasDamaged())
+        return Fail(failure, kDamagedSetup);
     }
   }
   return 1;

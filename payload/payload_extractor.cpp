@@ -1,17 +1,30 @@
-// Extraction of a payload resource: find, load, lock, size, decode, then
-// write a file or terminate a text. The decoder's input range is set just
-// before the decode and cleared on every path, so it is none whenever no
-// extraction runs.
+// Extraction of a payload resource: find, load, lock, size, decode, check
+// against the payload table, then write a file or terminate a text. The
+// decoder's input range is set just before the decode and cleared on every
+// path, so it is none whenever no extraction runs.
 #include "payload/payload_extractor.h"
 
 #include "common/memory.h"
+#include "common/temporary_file.h"
+#include "payload/payload_checksum.h"
 #include "payload/payload_decoder.h"
+#include "payload/payload_table.h"
 
 namespace {
 
 const int kModeFile = 1;
 const int kModeText = 2;
+const int kModeCheck = 3;   // decode and check only
 const char kPartialSuffix[] = ".partial";
+const char kPayloadType[] = "FILE_RESOURCE";
+
+// What the setup program cannot do without: the product's program (101)
+// and library (102), the licence (116), the process-status library (118).
+const WORD kNeededPayloads[] = {101, 102, 116, 118};
+
+// Why the last extraction failed: 1 when the payload was missing, damaged
+// or unlike its table entry, 0 after a success or any other failure.
+int lastPayloadDamaged = 0;
 
 void ClearInputRange() {
   payloadInputCursor = nullptr;
@@ -41,14 +54,9 @@ int TargetIsWritable(const char* targetPath) {
 // puts them in the target's place: a failure at any point leaves the target
 // as it was and removes the partial file.
 int WriteFileSafely(const char* targetPath, const unsigned char* bytes, uint32_t count) {
-  char partialPath[MAX_PATH + sizeof kPartialSuffix];
-  const int length = lstrlenA(targetPath);
-  if (length == 0 || length >= MAX_PATH) return 0;
-  MemCopy(partialPath, targetPath, static_cast<size_t>(length));
-  MemCopy(partialPath + length, kPartialSuffix, sizeof kPartialSuffix);
-
-  HANDLE file = CreateFileA(partialPath, GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
-                            FILE_ATTRIBUTE_NORMAL, nullptr);
+  if (lstrlenA(targetPath) >= MAX_PATH) return 0;
+  char partialPath[MAX_PATH];
+  HANDLE file = CreateTemporaryBeside(targetPath, kPartialSuffix, partialPath);
   if (file == INVALID_HANDLE_VALUE) return 0;
   DWORD written = 0;
   int ok = count == 0 || (WriteFile(file, bytes, count, &written, nullptr) && written == count);
@@ -58,6 +66,26 @@ int WriteFileSafely(const char* targetPath, const unsigned char* bytes, uint32_t
        MoveFileExA(partialPath, targetPath, MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH);
   if (!ok) DeleteFileA(partialPath);
   return ok;
+}
+
+// The table resource of this program, or none (then size is 0).
+const unsigned char* FindPayloadTable(DWORD* size) {
+  *size = 0;
+  HRSRC resource = FindResourceA(nullptr, MAKEINTRESOURCEA(kPayloadTableId), kPayloadTableType);
+  HGLOBAL loaded = resource ? LoadResource(nullptr, resource) : nullptr;
+  const void* bytes = loaded ? LockResource(loaded) : nullptr;
+  if (bytes) *size = SizeofResource(nullptr, resource);
+  return static_cast<const unsigned char*>(bytes);
+}
+
+// 1 when the decoded bytes are exactly what the table records for `id`.
+// A payload the table does not list is never trusted.
+int MatchesTable(WORD id, const unsigned char* bytes, uint32_t count) {
+  DWORD size = 0;
+  const unsigned char* table = FindPayloadTable(&size);
+  PayloadCheck check;
+  if (!FindPayloadCheck(table, size, id, &check)) return 0;
+  return check.length == count && check.crc == PayloadCrc32(bytes, count);
 }
 
 // The decoded block with a NUL after the bytes. A block filled to its last
@@ -77,7 +105,9 @@ char* TerminateText(unsigned char* bytes, uint32_t count, uint32_t capacity) {
   return text;
 }
 
-int ExtractPayload(int mode, const char* typeName, WORD id, void* destination) {
+// Finds, decodes and checks payload `id`. 1 and the decoded block (null
+// for an empty payload) on success; 0 with nothing handed over otherwise.
+int DecodeCheckedPayload(const char* typeName, WORD id, unsigned char** decoded, uint32_t* decodedCount) {
   HRSRC resource = FindResourceA(nullptr, MAKEINTRESOURCEA(id), typeName);
   if (!resource) return 0;
   HGLOBAL loaded = LoadResource(nullptr, resource);
@@ -98,11 +128,32 @@ int ExtractPayload(int mode, const char* typeName, WORD id, void* destination) {
   }
   const uint32_t count = payloadOutputCount;
   ClearInputRange();
+  if (!MatchesTable(id, bytes, count)) {
+    MemFree(bytes);
+    return 0;
+  }
+  *decoded = bytes;
+  *decodedCount = count;
+  return 1;
+}
+
+int ExtractPayload(int mode, const char* typeName, WORD id, void* destination) {
+  unsigned char* bytes = nullptr;
+  uint32_t count = 0;
+  lastPayloadDamaged = 0;
+  if (!DecodeCheckedPayload(typeName, id, &bytes, &count)) {
+    lastPayloadDamaged = 1;
+    return 0;
+  }
   // The decoder's block is a whole number of 4,096-byte steps.
   const uint32_t capacity = bytes ? (count + kPayloadOutputStep - 1) / kPayloadOutputStep *
                                         kPayloadOutputStep
                                   : 0;
 
+  if (mode == kModeCheck) {
+    MemFree(bytes);
+    return 1;
+  }
   if (mode == kModeFile) {
     const int ok = WriteFileSafely(static_cast<const char*>(destination), bytes, count);
     MemFree(bytes);
@@ -122,4 +173,19 @@ int ExtractPayloadToFile(const char* typeName, WORD id, const char* targetPath) 
 
 int LoadPayloadText(const char* typeName, WORD id, char** text) {
   return ExtractPayload(kModeText, typeName, id, text);
+}
+
+int LastPayloadWasDamaged() { return lastPayloadDamaged; }
+
+int VerifyPayloads() {
+  DWORD size = 0;
+  const unsigned char* table = FindPayloadTable(&size);
+  const int entries = PayloadTableEntries(table, size);
+  if (entries < 0) return 0;
+  PayloadCheck check;
+  for (WORD id : kNeededPayloads)
+    if (!FindPayloadCheck(table, size, id, &check)) return 0;
+  for (int i = 0; i < entries; ++i)
+    if (!ExtractPayload(kModeCheck, kPayloadType, PayloadTableEntry(table, i).id, nullptr)) return 0;
+  return 1;
 }

@@ -1,17 +1,26 @@
-// payload-tool encode IN OUT | decode IN OUT
-// Build-time converter between plain files and payload streams. OUT appears
-// only when the whole conversion succeeded: it is written to a temporary
-// file beside it and renamed into place.
+// payload-tool encode IN OUT | decode IN OUT | table OUT ID=STREAM...
+// Build-time converter between plain files and payload streams, and the
+// maker of the payload table (each stream's decoded length and CRC-32).
+// OUT must be a regular file or not exist: anything else (a device, a FIFO,
+// a symbolic link, a folder) is refused and left as it is. OUT appears only
+// when the whole conversion succeeded: it is written to a new file beside
+// it and renamed into place.
+#include <errno.h>
+#include <fcntl.h>
 #include <stdio.h>
+#include <stdlib.h>
 #include <string.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <string>
 #include <vector>
 
 #include "common/memory.h"
+#include "payload/payload_checksum.h"
 #include "payload/payload_decoder.h"
 #include "payload/payload_encoder.h"
+#include "payload/payload_table.h"
 
 static int ReadWholeFile(const char* path, std::vector<uint8_t>* bytes) {
   FILE* file = fopen(path, "rb");
@@ -24,54 +33,133 @@ static int ReadWholeFile(const char* path, std::vector<uint8_t>* bytes) {
   return ok;
 }
 
+// 1 when nothing is at `path` or a regular file is (not followed if a link).
+static int IsRegularOrAbsent(const char* path) {
+  struct stat status;
+  if (lstat(path, &status) != 0) return errno == ENOENT;
+  return S_ISREG(status.st_mode);
+}
+
+static int WriteAll(int descriptor, const uint8_t* bytes, size_t size) {
+  while (size > 0) {
+    ssize_t done = write(descriptor, bytes, size);
+    if (done < 0 && errno == EINTR) continue;
+    if (done <= 0) return 0;
+    bytes += done;
+    size -= static_cast<size_t>(done);
+  }
+  return 1;
+}
+
+// The temporary file is created exclusively, so it never takes the place of
+// a file that happens to bear its name; the rename replaces OUT only if OUT
+// is still a regular file or absent.
 static int WriteFileAtomically(const char* path, const uint8_t* bytes, size_t size) {
-  std::string temporary = std::string(path) + ".tmp" + std::to_string(getpid());
-  FILE* file = fopen(temporary.c_str(), "wb");
-  if (!file) return 0;
-  int ok = (size == 0 || fwrite(bytes, 1, size, file) == size);
-  ok = (fclose(file) == 0) && ok;
-  if (ok && rename(temporary.c_str(), path) != 0) ok = 0;
-  if (!ok) remove(temporary.c_str());
+  std::string temporary;
+  int descriptor = -1;
+  for (int attempt = 0; attempt < 100 && descriptor < 0; ++attempt) {
+    temporary = std::string(path) + ".tmp" + std::to_string(getpid()) + "-" + std::to_string(attempt);
+    descriptor = open(temporary.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
+    if (descriptor < 0 && errno != EEXIST) return 0;
+  }
+  if (descriptor < 0) return 0;
+  int ok = WriteAll(descriptor, bytes, size);
+  ok = (close(descriptor) == 0) && ok;
+  ok = ok && IsRegularOrAbsent(path) && rename(temporary.c_str(), path) == 0;
+  if (!ok) unlink(temporary.c_str());
   return ok;
 }
 
 // A failed run leaves no OUT behind, not even one from an earlier run, so
-// that a build never mistakes a stale file for a fresh result.
+// that a build never mistakes a stale file for a fresh result. Only a
+// regular file is removed.
 static const char* outPath;
 
 static int Fail(const char* message, const char* path) {
   fprintf(stderr, "payload-tool: %s: %s\n", message, path);
-  if (outPath) remove(outPath);
+  if (outPath && IsRegularOrAbsent(outPath)) unlink(outPath);
   return 1;
 }
 
-int main(int argc, char** argv) {
-  if (argc != 4 || (strcmp(argv[1], "encode") != 0 && strcmp(argv[1], "decode") != 0)) {
-    fprintf(stderr, "usage: payload-tool encode|decode IN OUT\n");
-    return 2;
-  }
-  const char* inPath = argv[2];
-  outPath = argv[3];
+// Decodes one stream; 1 and *decoded (release with MemFree) on success.
+static int Decode(const std::vector<uint8_t>& stream, unsigned char** decoded, uint32_t* count) {
+  if (stream.size() > UINT32_MAX) return 0;
+  payloadInputCursor = stream.data();
+  payloadInputEnd = stream.data() + stream.size();
+  int ok = DecodePayload(decoded);
+  payloadInputCursor = payloadInputEnd = nullptr;
+  *count = payloadOutputCount;
+  return ok;
+}
+
+static int Encode(const char* inPath) {
   std::vector<uint8_t> input;
   if (!ReadWholeFile(inPath, &input)) return Fail("cannot read", inPath);
+  // The decoder counts its output in 32 bits; the encoder indexes in 31.
+  if (input.size() > 0x7FFFFFFFu) return Fail("input too large", inPath);
+  std::vector<uint8_t> stream = EncodePayload(input.data(), input.size());
+  if (!WriteFileAtomically(outPath, stream.data(), stream.size())) return Fail("cannot write", outPath);
+  return 0;
+}
 
-  if (strcmp(argv[1], "encode") == 0) {
-    // The decoder counts its output in 32 bits; the encoder indexes in 31.
-    if (input.size() > 0x7FFFFFFFu) return Fail("input too large", inPath);
-    std::vector<uint8_t> stream = EncodePayload(input.data(), input.size());
-    if (!WriteFileAtomically(outPath, stream.data(), stream.size())) return Fail("cannot write", outPath);
-    return 0;
-  }
-
-  if (input.size() > UINT32_MAX) return Fail("stream too large", inPath);
+static int DecodeToFile(const char* inPath) {
+  std::vector<uint8_t> input;
+  if (!ReadWholeFile(inPath, &input)) return Fail("cannot read", inPath);
   unsigned char* decoded = nullptr;
-  payloadInputCursor = input.data();
-  payloadInputEnd = input.data() + input.size();
-  int ok = DecodePayload(&decoded);
-  payloadInputCursor = payloadInputEnd = nullptr;
-  if (!ok) return Fail("damaged or cut-short payload stream", inPath);
-  int written = WriteFileAtomically(outPath, decoded, payloadOutputCount);
+  uint32_t count = 0;
+  if (!Decode(input, &decoded, &count)) return Fail("damaged or cut-short payload stream", inPath);
+  int written = WriteFileAtomically(outPath, decoded, count);
   MemFree(decoded);
   if (!written) return Fail("cannot write", outPath);
   return 0;
+}
+
+// Each argument is ID=STREAM; the stream is decoded here, so the table
+// describes the bytes the setup will really produce.
+static int MakeTable(int count, char** arguments) {
+  if (count > static_cast<int>(kPayloadTableMaxEntries)) return Fail("too many payloads", outPath);
+  std::vector<PayloadCheck> checks;
+  for (int i = 0; i < count; ++i) {
+    const char* argument = arguments[i];
+    char* end = nullptr;
+    errno = 0;
+    const unsigned long id = strtoul(argument, &end, 10);
+    if (end == argument || *end != '=' || errno != 0 || id == 0 || id > 0xFFFF)
+      return Fail("expected ID=STREAM", argument);
+    for (const PayloadCheck& check : checks)
+      if (check.id == id) return Fail("payload listed twice", argument);
+    const char* streamPath = end + 1;
+    std::vector<uint8_t> stream;
+    if (!ReadWholeFile(streamPath, &stream)) return Fail("cannot read", streamPath);
+    unsigned char* decoded = nullptr;
+    uint32_t length = 0;
+    if (!Decode(stream, &decoded, &length)) return Fail("damaged or cut-short payload stream", streamPath);
+    checks.push_back({static_cast<uint16_t>(id), length, PayloadCrc32(decoded, length)});
+    MemFree(decoded);
+  }
+  std::vector<uint8_t> table(PayloadTableSize(static_cast<uint32_t>(checks.size())));
+  StorePayloadTable(checks.data(), static_cast<uint32_t>(checks.size()), table.data());
+  if (!WriteFileAtomically(outPath, table.data(), table.size())) return Fail("cannot write", outPath);
+  return 0;
+}
+
+static int Usage() {
+  fprintf(stderr, "usage: payload-tool encode|decode IN OUT | payload-tool table OUT ID=STREAM...\n");
+  return 2;
+}
+
+int main(int argc, char** argv) {
+  if (argc < 2) return Usage();
+  const int isTable = strcmp(argv[1], "table") == 0;
+  if (isTable ? argc < 3 : (argc != 4 || (strcmp(argv[1], "encode") != 0 && strcmp(argv[1], "decode") != 0)))
+    return Usage();
+  const char* out = isTable ? argv[2] : argv[3];
+  if (!IsRegularOrAbsent(out)) {
+    fprintf(stderr, "payload-tool: not a regular file, left as it is: %s\n", out);
+    return 1;
+  }
+  outPath = out;
+  if (isTable) return MakeTable(argc - 3, argv + 3);
+  if (strcmp(argv[1], "encode") == 0) return Encode(argv[2]);
+  return DecodeToFile(argv[2]);
 }

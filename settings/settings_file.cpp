@@ -1,10 +1,10 @@
 #include "settings/settings_file.h"
 
 #include <windows.h>
-#include <stdio.h>
 #include <string.h>
 
 #include "common/memory.h"
+#include "common/temporary_file.h"
 #include "settings/app_list.h"
 #include "settings/settings_file_layout.h"
 #include "settings/settings_store.h"
@@ -72,11 +72,8 @@ void GetWorkArea(SettingsRect* area) {
 // Writes the bytes to a new file beside the target, flushes it and moves
 // it over the target; the temporary file never survives a failure.
 int ReplaceFile(const char* path, const uint8_t* bytes, size_t size) {
-  char temporary[MAX_PATH * 8];
-  int length = snprintf(temporary, sizeof temporary, "%s.tmp", path);
-  if (length <= 0 || static_cast<size_t>(length) >= sizeof temporary) return 0;
-  HANDLE file = CreateFileA(temporary, GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
-                            FILE_ATTRIBUTE_NORMAL, nullptr);
+  char temporary[MAX_PATH];
+  HANDLE file = CreateTemporaryBeside(path, ".tmp", temporary);
   if (file == INVALID_HANDLE_VALUE) return 0;
   DWORD written = 0;
   int ok = size <= 0xFFFFFFFFu &&

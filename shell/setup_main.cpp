@@ -8,6 +8,7 @@
 #include "common/setup_state.h"
 #include "install/detection.h"
 #include "install/install_log.h"
+#include "payload/payload_extractor.h"
 #include "shell/command_line.h"
 #include "shell/progress_page.h"
 #include "shell/system_libraries.h"
@@ -20,6 +21,7 @@ namespace {
 const char kMutexName[] = "SetupMorvantile - Ostrand";
 const char kWizardCaption[] = "Morvantile - Installation";
 const char kErrorCaption[] = "Morvantile - Error";
+const char kDamagedMessage[] = "The setup program is damaged. Please download it again.";
 const char kUpdaterMessage[] =
     "Please upgrade your control libraries with Microsoft's updater located at\n"
     "ftp://ftp.microsoft.com/Softlib/MSLFILES/50comupd.exe";
@@ -177,9 +179,18 @@ int RunSetup(HINSTANCE instance, HINSTANCE, LPSTR commandLine, int) {
     WriteInstallLogLine(silent ? "Morvantile 3.04 setup started, unattended" : "Morvantile 3.04 setup started");
     SetupState.noLaunch = options.noLaunch;
   }
-  if (!silent) InitCommonControlsOnce();
-  DetectInstallation(withSwitches ? &options : nullptr);
-  int exitCode = silent ? RunUnattended(&options) : RunWizard();
+  int exitCode;
+  // Every payload is decoded and checked before anything is shown or
+  // changed: a damaged download must never install a damaged product.
+  if (!VerifyPayloads()) {
+    WriteInstallLogLine("result 5: the setup program is damaged; nothing changed");
+    if (!silent) MessageBoxA(nullptr, kDamagedMessage, kWizardCaption, MB_OK);
+    exitCode = silent ? kExitDamaged : -1;
+  } else {
+    if (!silent) InitCommonControlsOnce();
+    DetectInstallation(withSwitches ? &options : nullptr);
+    exitCode = silent ? RunUnattended(&options) : RunWizard();
+  }
   if (mutex) {
     ReleaseMutex(mutex);
     CloseHandle(mutex);

@@ -18,6 +18,9 @@ const char kNextText[] = "&Next >";
 const char kInstallText[] = "I&nstall";
 const char kBackText[] = "< &Back";
 const WORD kLicencePayload = 116;
+const char kLicenceUnreadable[] =
+    "The licence agreement could not be read: the setup program is damaged.\r\n"
+    "Please download it again.";
 
 // A ProductVersion compared with this setup's own.
 int IsNewerVersion(uint32_t version) { return version != 0 && version > kSetupVersion; }
@@ -229,20 +232,27 @@ INT_PTR CALLBACK WelcomePageProc(HWND page, UINT message, WPARAM wParam, LPARAM 
   }
 }
 
+// Whether the Licence page shows the real licence text.
+static int licenceShown = 0;
+
 INT_PTR CALLBACK LicencePageProc(HWND page, UINT message, WPARAM wParam, LPARAM lParam) {
   switch (message) {
     case WM_INITDIALOG: {
       char* text = nullptr;
-      if (LoadPayloadText("FILE_RESOURCE", kLicencePayload, &text) && text) {
-        SetDlgItemTextA(page, IDC_LICENCE_TEXT, text);
-        MemFree(text);
-      }
+      licenceShown = LoadPayloadText("FILE_RESOURCE", kLicencePayload, &text) && text && text[0];
+      SetDlgItemTextA(page, IDC_LICENCE_TEXT, licenceShown ? text : kLicenceUnreadable);
+      MemFree(text);
       LeaveDialogKeysToWizard(GetDlgItem(page, IDC_LICENCE_TEXT));
       return TRUE;
     }
     case WM_NOTIFY:
       if (!IsActivation(lParam)) return FALSE;
       ShowMiddleButtons(page, "I &Disagree", "I &Agree");
+      // Nobody can agree to a licence that could not be shown.
+      if (!licenceShown) {
+        SetWizardButtons(page, PSWIZB_BACK);
+        FocusLater(page, IDC_WIZARD_BACK);
+      }
       return AnswerActivation(page, 0);
     case WMU_FOCUSCONTROL:
       return FocusControl(page, wParam);

@@ -23,8 +23,12 @@ int WriteSettingsFile(const char* path) {
 int ExtractPayloadToFile(const char*, WORD id, const char* targetPath) {
   standIns.payloadAttempts.push_back(id);
   standIns.payloadPaths.push_back(targetPath);
+  standIns.lastPayloadDamaged = id == standIns.damagedPayload;
+  if (standIns.lastPayloadDamaged) return 0;
   return WriteBytes(targetPath, "payload " + std::to_string(id));
 }
+
+int LastPayloadWasDamaged() { return standIns.lastPayloadDamaged; }
 
 void CreateStartupShortcut(const char* targetFolder) { standIns.shortcuts.push_back(targetFolder); }
 void LaunchProduct(const char* targetFolder) { standIns.launches.push_back(targetFolder); }

@@ -21,6 +21,8 @@ struct StandInLog {
   // locked file in the way makes the attempt fail as it would for real.
   std::vector<int> payloadAttempts;
   std::vector<std::string> payloadPaths;
+  int damagedPayload = 0;            // this id fails its check: nothing written
+  int lastPayloadDamaged = 0;
 
   // Registration and the link label.
   std::vector<std::string> shortcuts;

@@ -1,5 +1,6 @@
 // Extraction from this test program's own resources: the four real
-// payloads (linked in from payload_resources) and a few streams of its own.
+// payloads and a few streams of its own, some of them damaged (see
+// payload/extraction.cmake), all checked against the payload table.
 #include <gtest/gtest.h>
 #include <windows.h>
 
@@ -15,6 +16,9 @@ namespace {
 const char kType[] = "FILE_RESOURCE";
 const WORD kProgram = 101, kLibrary = 102, kLicence = 116, kProcessStatus = 118;
 const WORD kPage = 201, kEmpty = 202, kCutShort = 203, kOtherType = 204;
+// Each decodes without error, to bytes its table entry does not describe,
+// or is not in the table at all.
+const WORD kOtherBytes = 205, kFewerBytes = 206, kNotInTable = 207;
 
 std::string TestFolder() {
   char path[MAX_PATH];
@@ -169,10 +173,48 @@ TEST_F(Extraction, ADamagedStreamFailsAndTheNextExtractionIsCorrect) {
   char* text = nullptr;
   EXPECT_EQ(LoadPayloadText(kType, kCutShort, &text), 0);
   EXPECT_EQ(text, nullptr);
+  EXPECT_EQ(LastPayloadWasDamaged(), 1);
   ASSERT_EQ(ExtractPayloadToFile(kType, kLibrary, target.c_str()), 1);
+  EXPECT_EQ(LastPayloadWasDamaged(), 0);
   EXPECT_TRUE(ReadFileBytes(target) ==
               ReadFileBytes(TestFolder() + "\\..\\product\\Morvantile.dll"));
   EXPECT_EQ(FolderEntries(folder).size(), 1u);
+}
+
+TEST_F(Extraction, APayloadUnlikeItsTableEntryIsNeverWrittenNorShown) {
+  const std::string target = Target("Morvantile.exe");
+  for (WORD id : {kOtherBytes, kFewerBytes, kNotInTable, kCutShort}) {
+    WriteFileBytes(target, "previous program");
+    EXPECT_EQ(ExtractPayloadToFile(kType, id, target.c_str()), 0) << id;
+    EXPECT_EQ(LastPayloadWasDamaged(), 1) << id;
+    EXPECT_EQ(ReadFileBytes(target), "previous program") << id;
+    EXPECT_EQ(FolderEntries(folder), std::vector<std::string>{"Morvantile.exe"}) << "no temporary file";
+    DeleteFileA(target.c_str());
+    EXPECT_EQ(ExtractPayloadToFile(kType, id, target.c_str()), 0) << id;
+    EXPECT_TRUE(FolderEntries(folder).empty()) << id;
+    char* text = nullptr;
+    EXPECT_EQ(LoadPayloadText(kType, id, &text), 0) << id;
+    EXPECT_EQ(text, nullptr);
+  }
+  // The same page text, well described, passes: the table is what differs.
+  char* text = nullptr;
+  ASSERT_EQ(LoadPayloadText(kType, kPage, &text), 1);
+  MemFree(text);
+  // This program's table lists damaged payloads, so the whole check fails.
+  EXPECT_EQ(VerifyPayloads(), 0);
+}
+
+TEST_F(Extraction, WritesTargetsOf252To259Characters) {
+  const std::string built = ReadFileBytes(TestFolder() + "\\..\\product\\Morvantile.dll");
+  for (size_t length = 252; length <= 259; ++length) {
+    const std::string target = folder + "\\" + std::string(length - folder.size() - 1, 'n');
+    ASSERT_EQ(target.size(), length);
+    WriteFileBytes(target, "older");
+    ASSERT_EQ(ExtractPayloadToFile(kType, kLibrary, target.c_str()), 1) << length;
+    EXPECT_TRUE(ReadFileBytes(target) == built) << length;
+    EXPECT_EQ(FolderEntries(folder).size(), 1u) << length;
+    DeleteFileA(target.c_str());
+  }
 }
 
 TEST_F(Extraction, ATargetHeldOpenWithoutSharingFailsAndStaysUnchanged) {
@@ -181,6 +223,7 @@ TEST_F(Extraction, ATargetHeldOpenWithoutSharingFailsAndStaysUnchanged) {
   HANDLE held = CreateFileA(target.c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr);
   ASSERT_NE(held, INVALID_HANDLE_VALUE);
   EXPECT_EQ(ExtractPayloadToFile(kType, kProgram, target.c_str()), 0);
+  EXPECT_EQ(LastPayloadWasDamaged(), 0) << "in use, not damaged: worth a retry";
   CloseHandle(held);
   EXPECT_EQ(ReadFileBytes(target), "running program");
   EXPECT_EQ(FolderEntries(folder), std::vector<std::string>{"Morvantile.exe"})

@@ -104,6 +104,22 @@ TEST_F(SettingsFile, ReplacesAnExistingFileWhole) {
   EXPECT_EQ(Read(target_).size(), 418u);
 }
 
+// Near the path limit the temporary name is shortened, and a file of the
+// user's that bears it is left alone.
+TEST_F(SettingsFile, WritesTargetsOf252To259CharactersAndSparesAUsersTmpFile) {
+  for (size_t length = 252; length <= 259; ++length) {
+    const std::string target = files_.folder() + "\\" + std::string(length - files_.folder().size() - 1, 's');
+    ASSERT_EQ(target.size(), length);
+    ASSERT_EQ(WriteSettingsFile(target.c_str()), 1) << length;
+    EXPECT_EQ(Read(target).size(), 418u) << length;
+    DeleteFileA(target.c_str());
+  }
+  { std::ofstream(target_ + ".tmp", std::ios::binary) << "mine"; }
+  ASSERT_EQ(WriteSettingsFile(target_.c_str()), 1);
+  EXPECT_EQ(Read(target_ + ".tmp"), (std::vector<uint8_t>{'m', 'i', 'n', 'e'}));
+  DeleteFileA((target_ + ".tmp").c_str());
+}
+
 TEST_F(SettingsFile, AFailureLeavesTheOldFileAndNoTemporaryFile) {
   EXPECT_EQ(WriteSettingsFile((files_.folder() + "\\missing\\default.MorvantileSettings").c_str()),
             0);

@@ -443,6 +443,33 @@ TEST_F(ProgressPage, ProgramInUseCancelledEndsTheRun) {
   ExpectFailedEnd("Installation Incomplete.\n\nThe Morvantile.exe file could not be written.", 3);
 }
 
+// A payload that fails its check cannot be mended by a retry: the run ends
+// at once with its own text, and nothing of that payload is written.
+const char kDamagedSetup[] =
+    "Installation Incomplete.\n\nThe setup program is damaged. Please download it again.";
+
+TEST_F(ProgressPage, ADamagedLibraryPayloadEndsTheRunWithoutAskingToRetry) {
+  lstrcpyA(SetupState.defaultFolder, scratch_.path().c_str());
+  standIns.damagedPayload = 102;
+  Run();
+  EXPECT_TRUE(boxes.empty()) << "no Retry box";
+  EXPECT_EQ(standIns.payloadAttempts, std::vector<int>{102});
+  EXPECT_EQ(GetFileAttributesA((scratch_ / "Morvantile.dll").c_str()), INVALID_FILE_ATTRIBUTES);
+  ExpectFailedEnd(kDamagedSetup, 3);
+  EXPECT_TRUE(standIns.uninstallEntries.empty());
+}
+
+TEST_F(ProgressPage, ADamagedProgramPayloadEndsTheRunWithoutAskingToRetry) {
+  lstrcpyA(SetupState.defaultFolder, scratch_.path().c_str());
+  standIns.damagedPayload = 101;
+  Run();
+  EXPECT_TRUE(boxes.empty()) << "no Retry box";
+  EXPECT_EQ(standIns.payloadAttempts, (std::vector<int>{102, 101}));
+  EXPECT_EQ(GetFileAttributesA((scratch_ / "Morvantile.exe").c_str()), INVALID_FILE_ATTRIBUTES);
+  ExpectFailedEnd(kDamagedSetup, 3);
+  EXPECT_TRUE(standIns.launches.empty());
+}
+
 TEST_F(ProgressPage, UpgradeStampsTheHeaderAndNeitherLinksNorStarts) {
   std::string settings = scratch_ / "default.MorvantileSettings";
   lstrcpyA(SetupState.defaultFolder, scratch_.path().c_str());
