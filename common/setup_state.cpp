@@ -15,6 +15,7 @@ SetupStateRecord SetupState = {
     0,   // instanceWasRunning
     0,   // migrationResult
     0,   // finished
+    0,   // settingsFileFailed
     0,   // noLaunch
 };
 

@@ -21,6 +21,7 @@ struct SetupStateRecord {
   int32_t instanceWasRunning;
   int32_t migrationResult;
   int32_t finished;
+  int32_t settingsFileFailed;  // step 4 tried to write the settings file and could not
   int32_t noLaunch;            // /NOLAUNCH: step 7 never starts the product
 };
 

@@ -237,7 +237,9 @@ int WriteSettings(char* failure) {
     SetFileAttributesA(path, FILE_ATTRIBUTE_NORMAL);
     if (FileExists(path)) DeleteFileA(path);
   }
+  SetupState.settingsFileFailed = 0;
   if (SetupState.migrationResult && SetupState.migrateSettings && !WriteSettingsFile(path)) {
+    SetupState.settingsFileFailed = 1;
     if (Ask(kAskContinueWithoutSettings, "Could not write the settings file.\nContinue installation with default settings?",
             MB_OKCANCEL) != IDOK) {
       return Fail(failure, "Installation Incomplete.\n\nThe settings file could not be written.");
@@ -248,9 +250,15 @@ int WriteSettings(char* failure) {
   return 1;
 }
 
+// The registry copy goes only once the settings file holds the settings:
+// after a failed write it is all the user has left.
 int RemoveRegistrySettings() {
   if (!SetupState.migrateSettings) return Skipped();
-  RemoveProductKey();
+  if (SetupState.settingsFileFailed) {
+    current.result = "skipped, the registry settings kept (no settings file was written)";
+    return 1;
+  }
+  RemoveProductSettings();
   return 1;
 }
 

@@ -2,7 +2,7 @@
 // registry of the prefix or machine it runs in, for developers and support.
 //   settings-tool migrate FOLDER      MigrateSettings; prints 1 or 0
 //   settings-tool write-file PATH     WriteSettingsFile; prints 1 or 0
-//   settings-tool remove-key          RemoveProductKey
+//   settings-tool remove-key          RemoveProductSettings (installation step 5)
 //   settings-tool detect FOLDER       DetectInstalledVersion; four hex digits
 //   settings-tool find-folder         FindInstallFolder
 #include <stdio.h>
@@ -25,7 +25,7 @@ int RunWriteFile(char** args) {
 }
 
 int RunRemoveKey(char**) {
-  RemoveProductKey();
+  RemoveProductSettings();
   return 0;
 }
 

@@ -13,24 +13,14 @@ AppEntry* listHead = nullptr;
 
 const char kAutoApps[] = "AutoApps";
 
-// The short form of an existing file's path; 0 for a missing file or a
-// result that would not fit.
-int ShortPath(const char* path, char* shortPath) {
-  DWORD length = GetShortPathNameA(path, shortPath, kAppPathSize);
-  return length != 0 && length < kAppPathSize;
-}
-
-}  // namespace
-
-AppEntry* ReadAppEntry(const char* name) {
+// Fills currentAppEntry from a value of the opened "AutoApps" key; null
+// when the value is missing or cannot be read.
+AppEntry* ReadEntryFromKey(HKEY key, const char* name) {
   MemFill(&currentAppEntry, 0, sizeof currentAppEntry);
-  HKEY key;
-  if (!OpenSettingsKey(kAutoApps, KEY_READ, &key)) return nullptr;
   unsigned char data[kAppDataSize] = {};
   DWORD type = REG_NONE;
   DWORD size = sizeof data;
   LONG status = RegQueryValueExA(key, name, nullptr, &type, data, &size);
-  RegCloseKey(key);
   if (status != ERROR_SUCCESS || size > sizeof data) return nullptr;
 
   if (type == REG_SZ) {
@@ -43,6 +33,8 @@ AppEntry* ReadAppEntry(const char* name) {
     }
     currentAppEntry.area = Custom;
     ParseRectText(text, &currentAppEntry.customRect);
+    currentAppEntry.hasRectText = 1;
+    MemCopy(currentAppEntry.rectText, text, strlen(text) + 1);
   } else if (type == REG_DWORD) {
     DWORD number;  // the first four bytes; a shorter value is zero-filled
     MemCopy(&number, data, sizeof number);
@@ -56,21 +48,96 @@ AppEntry* ReadAppEntry(const char* name) {
   return &currentAppEntry;
 }
 
+int ValueExists(HKEY key, const char* name) {
+  return RegQueryValueExA(key, name, nullptr, nullptr, nullptr, nullptr) == ERROR_SUCCESS;
+}
+
+// The name at an enumeration position: 1 fetched, 0 a name too long for
+// the buffer (the position holds a value all the same), -1 the end, or an
+// error after which the walk cannot go on.
+int ValueNameAt(HKEY key, DWORD index, char* name) {
+  DWORD length = kAppPathSize;
+  LONG status = RegEnumValueA(key, index, name, &length, nullptr, nullptr, nullptr, nullptr);
+  if (status == ERROR_SUCCESS) return 1;
+  return status == ERROR_MORE_DATA ? 0 : -1;
+}
+
+}  // namespace
+
+int AppShortPath(const char* path, char* shortPath) {
+  DWORD length = GetShortPathNameA(path, shortPath, kAppPathSize);
+  return length != 0 && length < kAppPathSize;
+}
+
+AppEntry* ReadAppEntry(const char* name) {
+  MemFill(&currentAppEntry, 0, sizeof currentAppEntry);
+  HKEY key;
+  if (!OpenSettingsKey(kAutoApps, KEY_READ, &key)) return nullptr;
+  AppEntry* entry = ReadEntryFromKey(key, name);
+  RegCloseKey(key);
+  return entry;
+}
+
 AppEntry* ReadAppEntryAt(DWORD index) {
+  MemFill(&currentAppEntry, 0, sizeof currentAppEntry);
   HKEY key;
   if (!OpenSettingsKey(kAutoApps, KEY_READ, &key)) return nullptr;
   char name[kAppPathSize];
-  DWORD length = sizeof name;
-  LONG status = RegEnumValueA(key, index, name, &length, nullptr, nullptr, nullptr, nullptr);
+  AppEntry* entry = ValueNameAt(key, index, name) > 0 ? ReadEntryFromKey(key, name) : nullptr;
   RegCloseKey(key);
-  // Past the end, or a name that did not fit: either way there is no entry.
-  if (status != ERROR_SUCCESS) return nullptr;
-  return ReadAppEntry(name);
+  return entry;
 }
 
-void WriteAppEntry(const char* path, Area area, const SettingsRect* rect) {
+AppEntry* ReadNextAppEntry(DWORD* index) {
+  HKEY key;
+  if (!OpenSettingsKey(kAutoApps, KEY_READ, &key)) return nullptr;
+  char name[kAppPathSize];
+  AppEntry* entry = nullptr;
+  for (;;) {
+    int fetched = ValueNameAt(key, *index, name);
+    if (fetched < 0) break;
+    ++*index;
+    if (fetched && (entry = ReadEntryFromKey(key, name)) != nullptr) break;
+  }
+  RegCloseKey(key);
+  return entry;
+}
+
+int AppValueUnreadable(const char* name) {
+  HKEY key;
+  if (!OpenSettingsKey(kAutoApps, KEY_READ, &key)) return 0;
+  int unreadable = ValueExists(key, name) && !ReadEntryFromKey(key, name);
+  RegCloseKey(key);
+  return unreadable;
+}
+
+int DeleteReadableAppValues(int (*keep)(const char* name)) {
+  HKEY key;
+  if (!OpenSettingsKey(kAutoApps, KEY_READ | KEY_SET_VALUE, &key)) return 0;
+  char name[kAppPathSize];
+  for (DWORD index = 0;;) {
+    int fetched = ValueNameAt(key, index, name);
+    if (fetched < 0) break;
+    // A deleted value gives its position to the next one.
+    if (!fetched || !ReadEntryFromKey(key, name) || (keep && keep(name)) ||
+        RegDeleteValueA(key, name) != ERROR_SUCCESS)
+      ++index;
+  }
+  DWORD subKeys = 1, values = 1;
+  RegQueryInfoKeyA(key, nullptr, nullptr, nullptr, &subKeys, nullptr, nullptr, &values, nullptr,
+                   nullptr, nullptr, nullptr);
+  RegCloseKey(key);
+  if (values) return 1;
+  char path[kKeyPathSize];
+  if (!subKeys && SettingsKeyPath(kAutoApps, path)) RegDeleteKeyA(HKEY_CURRENT_USER, path);
+  return 0;
+}
+
+namespace {
+
+void WriteAppValue(const char* path, Area area, const SettingsRect* rect, const char* rectText) {
   char shortPath[kAppPathSize];
-  if (!ShortPath(path, shortPath)) return;
+  if (!AppShortPath(path, shortPath)) return;
   HKEY key;
   if (!CreateSettingsKey(kAutoApps, &key)) return;
   if (area == RemoveFromList) {
@@ -78,7 +145,10 @@ void WriteAppEntry(const char* path, Area area, const SettingsRect* rect) {
   } else if (area == Custom) {
     char text[kRectTextSize];
     SettingsRect none = {0, 0, 0, 0};
-    FormatRectText(rect ? rect : &none, text);
+    if (rectText)
+      lstrcpynA(text, rectText, sizeof text);
+    else
+      FormatRectText(rect ? rect : &none, text);
     RegSetValueExA(key, shortPath, 0, REG_SZ, reinterpret_cast<const BYTE*>(text),
                    static_cast<DWORD>(strlen(text) + 1));
   } else {
@@ -89,15 +159,22 @@ void WriteAppEntry(const char* path, Area area, const SettingsRect* rect) {
   RegCloseKey(key);
 }
 
+}  // namespace
+
+void WriteAppEntry(const char* path, Area area, const SettingsRect* rect) {
+  WriteAppValue(path, area, rect, nullptr);
+}
+
 void WriteAppEntry(const AppEntry* entry) {
-  WriteAppEntry(entry->path, entry->area, &entry->customRect);
+  WriteAppValue(entry->path, entry->area, &entry->customRect,
+                entry->hasRectText ? entry->rectText : nullptr);
 }
 
 AppEntry* AppListAdd(const char* path, Area area, const SettingsRect* rect) {
   AppEntry* node = static_cast<AppEntry*>(MemAlloc(sizeof(AppEntry)));
   if (!node) return nullptr;
   MemFill(node, 0, sizeof *node);
-  if (!ShortPath(path, node->path)) {
+  if (!AppShortPath(path, node->path)) {
     MemFree(node);
     return nullptr;
   }
@@ -116,7 +193,12 @@ AppEntry* AppListAdd(const char* path, Area area, const SettingsRect* rect) {
 }
 
 AppEntry* AppListAdd(const AppEntry* entry) {
-  return AppListAdd(entry->path, entry->area, &entry->customRect);
+  AppEntry* node = AppListAdd(entry->path, entry->area, &entry->customRect);
+  if (node && node->area == Custom && entry->hasRectText) {
+    node->hasRectText = 1;
+    lstrcpynA(node->rectText, entry->rectText, sizeof node->rectText);
+  }
+  return node;
 }
 
 AppEntry* AppListAt(uint32_t index) {

@@ -16,6 +16,11 @@ struct AppEntry {
   char path[kAppPathSize];  // in list nodes always the short form
   Area area;
   SettingsRect customRect;  // (0, 0, 0, 0) unless area is Custom
+  // A Custom entry read from the registry keeps its text as stored, so that
+  // writing it again gives back the very numbers read ("-5,-10,300,400"
+  // would not survive ParseRectText and FormatRectText).
+  int32_t hasRectText;
+  char rectText[kRectTextSize];
   AppEntry* next;           // list nodes only
 };
 
@@ -25,13 +30,32 @@ extern AppEntry currentAppEntry;
 // The entry stored under a value name, or null (missing key or value, data
 // over 64 bytes, a type other than REG_SZ and REG_DWORD).
 AppEntry* ReadAppEntry(const char* name);
-// The entry at an enumeration position, or null: past the end, and also on
-// any other enumeration failure, so a walk always ends.
+// The entry at an enumeration position, or null: past the end, a value it
+// cannot read, or a name too long to fetch.
 AppEntry* ReadAppEntryAt(DWORD index);
+
+// A walk of "AutoApps": the next entry that can be read at position *index
+// or after it, with *index moved past it; null once the values run out.
+// Values that cannot be read are skipped, never taken for the end.
+AppEntry* ReadNextAppEntry(DWORD* index);
+
+// 1 when "AutoApps" holds a value of that name that a walk cannot read.
+int AppValueUnreadable(const char* name);
+
+// Deletes the "AutoApps" values that a walk reads, except those for which
+// `keep` (may be null) answers 1, and then the key when it is left without
+// values and sub-keys. Values a walk cannot read always stay. 1 when any
+// value is left.
+int DeleteReadableAppValues(int (*keep)(const char* name));
+
+// The short form of an existing file's path into kAppPathSize bytes; 0 for
+// a missing file or a result that would not fit.
+int AppShortPath(const char* path, char* shortPath);
 
 // Stores a placement under the short path of an existing file; does nothing
 // for a missing file. RemoveFromList deletes the value, Custom stores the
 // rectangle text ("0,0,0,0" without a rectangle), any other code a number.
+// An entry that carries its stored rectangle text is written with that text.
 void WriteAppEntry(const char* path, Area area, const SettingsRect* rect);
 void WriteAppEntry(const AppEntry* entry);
 
@@ -40,6 +64,6 @@ void WriteAppEntry(const AppEntry* entry);
 // wins) and also when the path has no short form: such an entry names no
 // existing file and could never be stored again.
 AppEntry* AppListAdd(const char* path, Area area, const SettingsRect* rect);
-AppEntry* AppListAdd(const AppEntry* entry);
+AppEntry* AppListAdd(const AppEntry* entry);  // keeps a Custom entry's text
 AppEntry* AppListAt(uint32_t index);  // null past the end
 void AppListClear();

@@ -47,12 +47,13 @@ int AppendApp(AppCollection* collection, const AppEntry* entry) {
   return 1;
 }
 
+// Every entry a walk can read, in enumeration order; the records are
+// numbered by this order, so a skipped value leaves no gap.
 int CollectApps(AppCollection* collection) {
-  for (DWORD k = 0;; ++k) {
-    AppEntry* entry = ReadAppEntryAt(k);
-    if (!entry) return 1;
+  DWORD index = 0;
+  while (AppEntry* entry = ReadNextAppEntry(&index))
     if (!AppendApp(collection, entry)) return 0;
-  }
+  return 1;
 }
 
 void GetWorkArea(SettingsRect* area) {

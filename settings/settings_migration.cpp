@@ -11,6 +11,7 @@
 namespace {
 
 const uint32_t kCurrentSchema = 206;
+const uint32_t kConvertedLayout = 192;  // the layout the conversions leave behind
 const DWORD kNameBufferSize = 2048;
 const DWORD kDataBufferSize = 2048;
 const REGSAM kReadAndSetValue = KEY_READ | KEY_SET_VALUE;  // 0x2001B
@@ -62,25 +63,38 @@ void ConvertPackedCoverageArea() {
   RegCloseKey(key);
 }
 
+// A readable value whose short name is held by a value that a walk cannot
+// read is not moved: writing it there would replace that value.
+int ShortNameHeldByUnreadableValue(const char* name) {
+  char shortPath[kAppPathSize];
+  return AppShortPath(name, shortPath) && AppValueUnreadable(shortPath);
+}
+
+int AutoAppsHasSubKeys() {
+  HKEY key;
+  if (!OpenSettingsKey("AutoApps", KEY_READ, &key)) return 0;
+  DWORD subKeys = 0;
+  RegQueryInfoKeyA(key, nullptr, nullptr, nullptr, &subKeys, nullptr, nullptr, nullptr, nullptr,
+                   nullptr, nullptr, nullptr);
+  RegCloseKey(key);
+  return subKeys != 0;
+}
+
 // Versions up to 1.80 could name an application by its long path, or twice:
 // read every entry into the list, which keeps the first of each file, and
-// write the list back under short paths.
+// write the list back under short paths. Values the walk cannot read stay
+// as they are, and the copy of the tree carries them along.
 void RekeyAutoApps() {
   AppListClear();
-  for (DWORD index = 0;; ++index) {
-    AppEntry* entry = ReadAppEntryAt(index);
-    if (!entry) break;
-    AppListAdd(entry);
-  }
-  // A plain delete: the values go with the key, but a key that holds a
-  // sub-key (never written by the product) stays as it is.
-  char path[kKeyPathSize];
-  snprintf(path, sizeof path, "%s\\AutoApps", kOlderProductKeyPath);
-  RegDeleteKeyA(HKEY_CURRENT_USER, path);
-  for (uint32_t index = 0;; ++index) {
-    AppEntry* node = AppListAt(index);
+  DWORD index = 0;
+  while (AppEntry* entry = ReadNextAppEntry(&index)) AppListAdd(entry);
+  // A key that holds a sub-key (never written by the product) keeps its
+  // values, as a plain delete of the key would.
+  if (!AutoAppsHasSubKeys()) DeleteReadableAppValues(ShortNameHeldByUnreadableValue);
+  for (uint32_t at = 0;; ++at) {
+    AppEntry* node = AppListAt(at);
     if (!node) break;
-    WriteAppEntry(node);
+    if (!AppValueUnreadable(node->path)) WriteAppEntry(node);
   }
   AppListClear();
 }
@@ -289,6 +303,32 @@ void RemoveProductKey() {
   if (status == ERROR_NO_MORE_ITEMS) RegDeleteKeyA(HKEY_CURRENT_USER, parent);
 }
 
+void RemoveProductSettings() {
+  if (!DeleteReadableAppValues(nullptr)) {
+    RemoveProductKey();
+    return;
+  }
+  // "AutoApps" keeps values the settings file could not list: everything
+  // else of the product key goes, but that key and the keys above it stay.
+  HKEY key;
+  if (!OpenSettingsKey(nullptr, KEY_READ | KEY_SET_VALUE, &key)) return;
+  char name[kNameBufferSize];
+  for (DWORD index = 0;;) {
+    DWORD length = sizeof name;
+    if (RegEnumKeyExA(key, index, name, &length, nullptr, nullptr, nullptr, nullptr) !=
+        ERROR_SUCCESS)
+      break;
+    if (lstrcmpiA(name, "AutoApps") == 0 || !DeleteTree(key, name)) ++index;
+  }
+  for (DWORD index = 0;;) {
+    DWORD length = sizeof name;
+    LONG status = RegEnumValueA(key, index, name, &length, nullptr, nullptr, nullptr, nullptr);
+    if (status != ERROR_SUCCESS && status != ERROR_MORE_DATA) break;
+    if (status == ERROR_MORE_DATA || RegDeleteValueA(key, name) != ERROR_SUCCESS) ++index;
+  }
+  RegCloseKey(key);
+}
+
 void RegisterUninstall(const char* folder) {
   if (folder[0] == '"') ++folder;
 
@@ -336,14 +376,20 @@ int MigrateSettings(const char* targetFolder) {
   if (version < 181) RekeyAutoApps();
   if (version < 188) ConvertOldClipPrint();
   if (version < 192) UpdateFrom191();
+  int moved = 1;
   if (version < 200) {
+    // The older key now holds the layout of 1.92: say so, so that a later
+    // run that has to try the copy again does not convert it twice.
+    if (version < kConvertedLayout) WriteUpgradeVer(kConvertedLayout);
     // The older key goes only once its whole tree stands under the current one.
-    if (CopyRegistryTree(HKEY_CURRENT_USER, savedKeyPath, HKEY_CURRENT_USER,
-                         SetupState.settingsKeyPath) == ERROR_SUCCESS)
-      RemoveProductKey();
+    moved = CopyRegistryTree(HKEY_CURRENT_USER, savedKeyPath, HKEY_CURRENT_USER,
+                             SetupState.settingsKeyPath) == ERROR_SUCCESS;
+    if (moved) RemoveProductKey();
   }
 
   MemCopy(SetupState.settingsKeyPath, savedKeyPath, sizeof savedKeyPath);
-  WriteUpgradeVer(kCurrentSchema);
+  // Settings left behind in the older key must not be covered by the
+  // stamp: without it, the next setup finds them there and moves them then.
+  if (moved) WriteUpgradeVer(kCurrentSchema);
   return 1;
 }

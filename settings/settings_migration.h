@@ -28,3 +28,8 @@ void DeleteRegistryTree(HKEY root, const char* path);
 // Deletes the settingsKeyPath tree and then its parent when nothing else
 // is left under it.
 void RemoveProductKey();
+
+// Removes the product's registry settings once the settings file holds
+// them: like RemoveProductKey, except that "AutoApps" values the file could
+// not list (unreadable ones) stay where they are, with the keys above them.
+void RemoveProductSettings();

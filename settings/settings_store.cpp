@@ -159,7 +159,7 @@ int QueryTextValue(HKEY key, const char* name, char* text, DWORD size, DWORD* ty
 int QueryFaceName(HKEY key, char* faceName) {
   DWORD type = REG_NONE;
   return QueryTextValue(key, "FaceName", faceName, sizeof(ClipPrintSettings::faceName), &type) &&
-         type == REG_SZ;
+         (type == REG_SZ || type == REG_EXPAND_SZ);
 }
 
 uint32_t ReadUpgradeVer() {

@@ -111,7 +111,8 @@ int CreateSettingsKey(const char* subKey, HKEY* key);
 // without its NUL but shorter than the buffer gets one. The type goes to
 // *type when that is not null.
 int QueryTextValue(HKEY key, const char* name, char* text, DWORD size, DWORD* type);
-// "FaceName" of "ClipPrint" into a 32-byte buffer; only a REG_SZ text counts,
-// since only numbers are read whatever their stored type.
+// "FaceName" of "ClipPrint" into a 32-byte buffer. A REG_SZ or REG_EXPAND_SZ
+// text counts, taken as stored (a face name holds no variables); other
+// types do not, since only numbers are read whatever their stored type.
 int QueryFaceName(HKEY key, char* faceName);
 #endif

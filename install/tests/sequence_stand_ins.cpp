@@ -13,7 +13,7 @@ int MigrateSettings(const char* targetFolder) {
   return standIns.migrationResult;
 }
 
-void RemoveProductKey() { standIns.productKeyRemovals++; }
+void RemoveProductSettings() { standIns.productKeyRemovals++; }
 
 int WriteSettingsFile(const char* path) {
   standIns.settingsFilePaths.push_back(path);

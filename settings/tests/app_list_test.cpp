@@ -93,6 +93,34 @@ TEST_F(AppList, AWalkEndsAtTheEndAndAtANameTooLongToFetch) {
   EXPECT_EQ(ReadAppEntryAt(2), nullptr);
 }
 
+// Wine enumerates the names sorted: the odd values come before good ones.
+TEST_F(AppList, AWalkSkipsWhatItCannotReadAndOnlyReadValuesAreDeleted) {
+  SetValue(kAutoApps, "C:\\A.EXE", REG_BINARY, "\x02\x00\x00\x00", 4);
+  SetDword(kAutoApps, "C:\\B.EXE", LeftSide);
+  SetDword(kAutoApps, ("C:\\C" + std::string(3000, 'x')).c_str(), TopHalf);  // name too long
+  SetText(kAutoApps, "C:\\D.EXE", std::string(64, '1'));
+  SetText(kAutoApps, "C:\\E.EXE", "-5,-10,300,400");
+  SetValue(kAutoApps, "C:\\F.EXE", REG_EXPAND_SZ, "1,2,3,4", 8);
+
+  DWORD index = 0;
+  AppEntry* entry = ReadNextAppEntry(&index);
+  ASSERT_NE(entry, nullptr);
+  EXPECT_STREQ(entry->path, "C:\\B.EXE");
+  EXPECT_EQ(index, 2u);
+  entry = ReadNextAppEntry(&index);
+  ASSERT_NE(entry, nullptr);
+  EXPECT_STREQ(entry->path, "C:\\E.EXE");
+  EXPECT_STREQ(entry->rectText, "-5,-10,300,400");
+  EXPECT_EQ(ReadNextAppEntry(&index), nullptr);
+
+  EXPECT_EQ(DeleteReadableAppValues(nullptr), 1);
+  EXPECT_EQ(CountValues(kAutoApps), 4u);
+  EXPECT_FALSE(HasValue(kAutoApps, "C:\\B.EXE"));
+  EXPECT_FALSE(HasValue(kAutoApps, "C:\\E.EXE"));
+  index = 0;
+  EXPECT_EQ(ReadNextAppEntry(&index), nullptr);
+}
+
 TEST_F(AppList, MergesLongShortAndCaseDuplicatesIntoTheFirstAdded) {
   std::string longPath = files_.Create("Long Application Name.exe");
   std::string shortPath = ShortPathOf(longPath);

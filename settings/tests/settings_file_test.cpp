@@ -98,6 +98,32 @@ TEST_F(SettingsFile, ListsThreeApplicationsByEnumerationPosition) {
   EXPECT_EQ(at, file.size());
 }
 
+// Values the walk cannot read are left out without a gap in the numbering,
+// and every readable one after them is listed.
+TEST_F(SettingsFile, ListsEveryReadableApplicationPastOnesItCannotRead) {
+  const std::string apps = Join(kCurrentKey, "AutoApps");
+  SetValue(apps, "C:\\A.EXE", REG_BINARY, "\x02\x00\x00\x00", 4);
+  SetDword(apps, "C:\\B.EXE", LeftSide);
+  SetText(apps, "C:\\C.EXE", std::string(70, '1'));
+  SetDword(apps, "C:\\D.EXE", TopHalf);
+  ASSERT_EQ(WriteSettingsFile(target_.c_str()), 1);
+  std::vector<uint8_t> file = Read(target_);
+  size_t at = 399 + 8;
+  EXPECT_EQ(U16(file, at + 2), 2) << "two applications";
+  at += 11;
+  const struct { int id, index, code; const char* path; } records[] = {
+      {3, 1, 0x2001, "C:\\D.EXE"}, {2, 0, 0x1001, "C:\\B.EXE"}};
+  for (const auto& record : records) {
+    ASSERT_LT(at + 7, file.size());
+    EXPECT_EQ(U16(file, at), record.id);
+    EXPECT_EQ(U16(file, at + 2), record.index);
+    EXPECT_EQ(U16(file, at + 4), record.code);
+    EXPECT_STREQ(reinterpret_cast<const char*>(&file[at + 7]), record.path);
+    at += 7 + strlen(record.path) + 1 + 2;
+  }
+  EXPECT_EQ(at, file.size());
+}
+
 TEST_F(SettingsFile, ReplacesAnExistingFileWhole) {
   { std::ofstream(target_, std::ios::binary) << std::string(1000, 'o'); }
   ASSERT_EQ(WriteSettingsFile(target_.c_str()), 1);

@@ -153,6 +153,55 @@ TEST_F(Migration, RekeysAutoAppsByShortPathKeepingTheFirstEnumerated) {
   EXPECT_EQ(AppListAt(0), nullptr);  // the list is left empty
 }
 
+// A value the walk cannot read, placed before good ones, is kept as it is,
+// and so is a readable one whose short name such a value holds.
+TEST_F(Migration, RekeyingMovesEveryReadableEntryAndKeepsTheRestAsItWas) {
+  TempFiles files;
+  std::string plain = files.Create("Long Application Name.exe");
+  std::string custom = files.Create("Custom Application.exe");
+  std::string blocked = files.Create("Blocked Application.exe");
+  const std::string oldApps = Join(kOlderKey, "AutoApps");
+  SetDword(kOlderKey, "UpgradeVer", 170);
+  SetValue(oldApps, "C:\\0 Odd", REG_BINARY, "\x02\x00\x00\x00", 4);
+  const std::string longText = "1,2,3," + std::string(64, '4');
+  SetText(oldApps, "C:\\1 Long Text", longText);
+  SetDword(oldApps, plain.c_str(), LeftSide);
+  SetText(oldApps, custom.c_str(), "5,10,300,400");
+  SetDword(oldApps, blocked.c_str(), RightSide);
+  SetValue(oldApps, ShortPathOf(blocked).c_str(), REG_BINARY, "\x09", 1);
+
+  EXPECT_EQ(MigrateSettings(kFolder), 1);
+  const std::string apps = Join(kCurrentKey, "AutoApps");
+  DWORD type = 0;
+  EXPECT_EQ(GetValue(apps, "C:\\0 Odd", &type), std::vector<BYTE>({2, 0, 0, 0}));
+  EXPECT_EQ(type, static_cast<DWORD>(REG_BINARY));
+  EXPECT_EQ(GetText(apps, "C:\\1 Long Text"), Text(longText.c_str()));
+  EXPECT_EQ(GetDword(apps, ShortPathOf(plain).c_str()), static_cast<DWORD>(LeftSide));
+  EXPECT_EQ(GetText(apps, ShortPathOf(custom).c_str()), Text("5,10,300,400"));
+  EXPECT_EQ(GetDword(apps, blocked.c_str()), static_cast<DWORD>(RightSide));
+  EXPECT_EQ(GetValue(apps, ShortPathOf(blocked).c_str(), &type), std::vector<BYTE>({9}));
+  EXPECT_EQ(CountValues(apps), 6u) << "the long names of moved entries are gone";
+  EXPECT_FALSE(KeyExists(kOlderKey));
+}
+
+// Negative coordinates are ordinary left of or above the primary monitor;
+// a text is carried as it was stored, odd ones included.
+TEST_F(Migration, RekeyingKeepsRectangleTextsAsStored) {
+  TempFiles files;
+  const char* texts[] = {"-5,-10,300,400", "-1920,0,-1,1080", "1,2,3,4,5", " 7, 8 ,9,10"};
+  const std::string oldApps = Join(kOlderKey, "AutoApps");
+  SetDword(kOlderKey, "UpgradeVer", 180);
+  std::vector<std::string> paths;
+  for (const char* text : texts) {
+    paths.push_back(files.Create(("Application " + std::to_string(paths.size()) + ".exe").c_str()));
+    SetText(oldApps, paths.back().c_str(), text);
+  }
+  EXPECT_EQ(MigrateSettings(kFolder), 1);
+  const std::string apps = Join(kCurrentKey, "AutoApps");
+  for (size_t i = 0; i < paths.size(); ++i)
+    EXPECT_EQ(GetText(apps, ShortPathOf(paths[i]).c_str()), Text(texts[i]));
+}
+
 // The re-keying deletes the old "AutoApps" key as a plain key: one that holds
 // a sub-key stays, with its long names, beside the new short ones.
 TEST_F(Migration, RekeyingLeavesAnAutoAppsKeyThatHoldsASubKey) {
@@ -222,27 +271,43 @@ void CreateVolatileKey(const std::string& path) {
   RegCloseKey(key);
 }
 
-TEST_F(Migration, KeepsTheOlderKeyWhenItsTreeCouldNotBeCopied) {
-  SetDword(kOlderKey, "UpgradeVer", 195);
+// A copy that fails keeps the older key, converted once and marked so; the
+// current key is not stamped, so a later setup moves the settings then.
+TEST_F(Migration, KeepsTheOlderKeyWhenItsTreeCouldNotBeCopiedAndMovesItLater) {
+  SetDword(kOlderKey, "UpgradeVer", 185);
   SetDword(kOlderKey, "Colors", 4);
+  SetDword(Join(kOlderKey, "ClipPrint"), "SizeFormat", 0x2301000C);
   CreateVolatileKey(kCurrentCompanyKey);
   EXPECT_EQ(MigrateSettings(kFolder), 1);
   EXPECT_STREQ(SetupState.settingsKeyPath, kCurrentKey);
   EXPECT_FALSE(KeyExists(kCurrentKey));
-  EXPECT_EQ(GetDword(kOlderKey, "UpgradeVer"), 195u);
+  EXPECT_EQ(GetDword(kOlderKey, "UpgradeVer"), 192u);
   EXPECT_EQ(GetDword(kOlderKey, "Colors"), 4u);
+
+  DeleteTestKey(HKEY_CURRENT_USER, kCurrentCompanyKey);
+  EXPECT_EQ(MigrateSettings(kFolder), 1);
+  EXPECT_EQ(GetDword(Join(kCurrentKey, "ClipPrint"), "SizeFormat"), 0x33330C25u)
+      << "converted once only";
+  EXPECT_EQ(GetDword(kCurrentKey, "Colors"), 4u);
+  EXPECT_EQ(GetDword(kCurrentKey, "UpgradeVer"), 206u);
+  EXPECT_FALSE(KeyExists(kOlderKey));
 }
 
-TEST_F(Migration, KeepsTheOlderKeyWhenPartOfItsTreeCouldNotBeCopied) {
+TEST_F(Migration, KeepsTheOlderKeyWhenPartOfItsTreeCouldNotBeCopiedAndMovesItLater) {
   SetDword(kOlderKey, "UpgradeVer", 195);
   SetDword(Join(kOlderKey, "HotKeys\\Nested"), "Kept", 9);
   SetDword(kCurrentKey, "Other", 1);
   CreateVolatileKey(Join(kCurrentKey, "HotKeys"));
   EXPECT_EQ(MigrateSettings(kFolder), 1);
   EXPECT_EQ(GetDword(Join(kOlderKey, "HotKeys\\Nested"), "Kept"), 9u);
+  EXPECT_NE(GetDword(kCurrentKey, "UpgradeVer"), 206u);
+
+  DeleteTestKey(HKEY_CURRENT_USER, Join(kCurrentKey, "HotKeys").c_str());
+  EXPECT_EQ(MigrateSettings(kFolder), 1);
+  EXPECT_EQ(GetDword(Join(kCurrentKey, "HotKeys\\Nested"), "Kept"), 9u);
+  EXPECT_EQ(GetDword(kCurrentKey, "Other"), 1u);
   EXPECT_EQ(GetDword(kCurrentKey, "UpgradeVer"), 206u);
-  EXPECT_NE(CopyRegistryTree(HKEY_CURRENT_USER, kCurrentKey, HKEY_CURRENT_USER, kOlderKey),
-            ERROR_SUCCESS);
+  EXPECT_FALSE(KeyExists(kOlderKey));
 }
 
 TEST_F(Migration, CopyRegistryTreeCopiesLongNamesAndLargeDataWhole) {
@@ -305,6 +370,27 @@ TEST_F(Migration, DeleteRegistryTreeEndsAtASubKeyItCannotDelete) {
   EXPECT_TRUE(KeyExists(kOlderKey));  // still holds the sub-key
   RegDeleteTreeW(HKEY_CURRENT_USER, L"Software\\Vorn");
   RegDeleteKeyW(HKEY_CURRENT_USER, L"Software\\Vorn");
+}
+
+// Installation step 5: the settings file could not list an unreadable
+// "AutoApps" value, so that value stays; everything else goes.
+TEST_F(Migration, RemoveProductSettingsKeepsOnlyWhatTheFileCouldNotList) {
+  const std::string apps = Join(kCurrentKey, "AutoApps");
+  SetDword(kCurrentKey, "UpgradeVer", 206);
+  SetDword(Join(kCurrentKey, "HotKeys"), "Whole Area", 1);
+  SetValue(apps, "C:\\A.EXE", REG_BINARY, "\x02", 1);
+  SetDword(apps, "C:\\B.EXE", LeftSide);
+  RemoveProductSettings();
+  EXPECT_EQ(CountValues(kCurrentKey), 0u);
+  EXPECT_EQ(CountSubKeys(kCurrentKey), 1u);
+  EXPECT_EQ(CountValues(apps), 1u);
+  EXPECT_EQ(GetValue(apps, "C:\\A.EXE"), std::vector<BYTE>({2}));
+
+  DeleteTestKey(HKEY_CURRENT_USER, apps.c_str());
+  SetDword(apps, "C:\\B.EXE", LeftSide);
+  SetDword(apps + "\\Nested", "Inside", 1);
+  RemoveProductSettings();
+  EXPECT_FALSE(KeyExists(kCurrentCompanyKey)) << "with nothing odd, all goes";
 }
 
 TEST_F(Migration, RemoveProductKeyKeepsACompanyKeyThatHoldsMore) {

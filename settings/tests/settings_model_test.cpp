@@ -177,6 +177,8 @@ struct ModelApp {
   std::string path;
   int32_t area;
   int32_t rect[4];
+  std::string text;  // a text's characters as stored, up to its NUL
+  bool isText;
 };
 
 uint16_t Decimal(const std::string& text) {
@@ -342,7 +344,9 @@ struct Model {
   }
   bool Face(const std::string& path, Clip* clip) const {
     const Value* value = Find(path, "FaceName");
-    if (!value || value->type != REG_SZ || value->data.size() > 32) return false;
+    if (!value || (value->type != REG_SZ && value->type != REG_EXPAND_SZ) ||
+        value->data.size() > 32)
+      return false;
     Bytes text = value->data;
     auto nul = std::find(text.begin(), text.end(), 0);
     if (nul == text.end() && text.size() == 32) return false;
@@ -414,29 +418,41 @@ struct Model {
     SetDword(path, "Delay", uint32_t(s[4]));
   }
 
-  // The readable "AutoApps" entries in enumeration order, up to the first
-  // unreadable one.
+  // One "AutoApps" value as a walk reads it; false when it cannot.
+  static bool ReadApp(const std::string& name, const Value& value, ModelApp* app) {
+    const Bytes& data = value.data;
+    if (data.size() > 64) return false;
+    *app = ModelApp{name, 0, {0, 0, 0, 0}, "", value.type == REG_SZ};
+    if (value.type == REG_SZ) {
+      auto nul = std::find(data.begin(), data.end(), 0);
+      if (nul == data.end() && data.size() == 64) return false;
+      app->area = 10;
+      app->text.assign(data.begin(), nul);
+      Rect(app->text, app->rect);
+    } else if (value.type == REG_DWORD) {
+      uint32_t number = 0;
+      for (size_t i = 0; i < data.size() && i < 4; ++i) number |= uint32_t(data[i]) << (8 * i);
+      app->area = int32_t(number);
+    } else {
+      return false;
+    }
+    return true;
+  }
+  bool Unreadable(const std::string& path, const std::string& name) const {
+    const Value* value = Find(path, name);
+    ModelApp app;
+    return value && !ReadApp(name, *value, &app);
+  }
+
+  // The readable "AutoApps" entries in enumeration order; the others are
+  // skipped.
   std::vector<ModelApp> Apps() const {
     std::vector<ModelApp> apps;
     auto key = tree.find(Sub("AutoApps"));
     if (key == tree.end()) return apps;
     for (const auto& value : key->second) {
-      const Bytes& data = value.second.data;
-      if (data.size() > 64) break;
-      ModelApp app = {value.first, 0, {0, 0, 0, 0}};
-      if (value.second.type == REG_SZ) {
-        auto nul = std::find(data.begin(), data.end(), 0);
-        if (nul == data.end() && data.size() == 64) break;
-        app.area = 10;
-        Rect(std::string(data.begin(), nul), app.rect);
-      } else if (value.second.type == REG_DWORD) {
-        uint32_t number = 0;
-        for (size_t i = 0; i < data.size() && i < 4; ++i) number |= uint32_t(data[i]) << (8 * i);
-        app.area = int32_t(number);
-      } else {
-        break;
-      }
-      apps.push_back(app);
+      ModelApp app;
+      if (ReadApp(value.first, value.second, &app)) apps.push_back(app);
     }
     return apps;
   }
@@ -476,21 +492,32 @@ struct Model {
       if (app.area != 10) app.rect[0] = app.rect[1] = app.rect[2] = app.rect[3] = 0;
       list.push_back(app);
     }
-    const std::string oldApps = std::string(kOlder) + "\\AutoApps";
-    if (!HasSubKeys(oldApps)) tree.erase(oldApps);
+    // The values read go, unless an unreadable value holds their short
+    // name; a key with a sub-key keeps all its values.
+    const std::string apps = Sub("AutoApps");
+    if (Exists(apps) && !HasSubKeys(apps)) {
+      Values& values = tree[apps];
+      for (auto value = values.begin(); value != values.end();) {
+        ModelApp app;
+        std::string name = ShortOf(value->first);
+        if (ReadApp(value->first, value->second, &app) && (name.empty() || !Unreadable(apps, name)))
+          value = values.erase(value);
+        else
+          ++value;
+      }
+      if (values.empty()) tree.erase(apps);
+    }
     for (const ModelApp& node : list) {
       std::string name = ShortOf(node.path);
-      if (name.empty()) continue;
-      Create(Sub("AutoApps"));
+      if (name.empty() || Unreadable(apps, name)) continue;
+      Create(apps);
       if (node.area == -1) {
-        DeleteValue(Sub("AutoApps"), name);
+        DeleteValue(apps, name);
       } else if (node.area == 10) {
-        char text[64];
-        snprintf(text, sizeof text, "%d,%d,%d,%d", node.rect[0], node.rect[1], node.rect[2],
-                 node.rect[3]);
-        Set(Sub("AutoApps"), name, REG_SZ, TextBytes(text));
+        // A text goes back as read; Custom stored as a number has none.
+        Set(apps, name, REG_SZ, TextBytes(node.isText ? node.text : "0,0,0,0"));
       } else {
-        SetDword(Sub("AutoApps"), name, uint32_t(node.area));
+        SetDword(apps, name, uint32_t(node.area));
       }
     }
   }
@@ -535,6 +562,7 @@ struct Model {
       Scalar("AutoPos", 26);
     }
     if (version < 200) {
+      if (version < 192) SetDword(keyPath, "UpgradeVer", 192);
       Tree copied;
       std::string prefix = Upper(keyPath) + "\\";
       for (const auto& key : tree)
@@ -767,9 +795,10 @@ struct Generator {
       int32_t area = areas[Below(sizeof areas / sizeof *areas)];
       Put(path, name.c_str(), REG_DWORD, &area, 4);
     } else if (kind < 33) {
-      const char* texts[] = {"10,20,300,400", "1,2,3",  "1,2,3,4,5", "-5,0,65535,70000",
-                             "",              "a,b,c,d", "0,0,0,0",  " 7, 8 ,9,10"};
-      const char* text = texts[Below(8)];
+      const char* texts[] = {"10,20,300,400", "1,2,3",   "1,2,3,4,5", "-5,0,65535,70000",
+                             "",              "a,b,c,d", "0,0,0,0",   " 7, 8 ,9,10",
+                             "-5,-10,300,400"};
+      const char* text = texts[Below(sizeof texts / sizeof *texts)];
       Put(path, name.c_str(), REG_SZ, text, static_cast<DWORD>(strlen(text) + 1));
     } else if (kind < 35) {
       int16_t area = 3;

@@ -285,13 +285,21 @@ TEST_F(SettingsStoreShortValues, ShortNumbersAreZeroExtendedAndLongOnesRepaired)
   EXPECT_EQ(GetDword(kCurrentKey, "Colors"), 0u);
 }
 
-// Only numbers are read whatever their type: a face name stored as anything
-// but REG_SZ is unreadable, so the group is repaired with the default name.
-TEST_F(SettingsStoreShortValues, AFaceNameOfAnotherTypeIsRepaired) {
+// A face name is a text of either text type, taken as stored; anything else
+// is unreadable, so the group is repaired with the default name.
+TEST_F(SettingsStoreShortValues, AFaceNameIsReadFromEitherTextTypeOnly) {
   SetDword(kClipPrint, "HotKey", 0x60050);
   SetDword(kClipPrint, "SizeFormat", 0xA10);
-  SetValue(kClipPrint, "FaceName", REG_BINARY, "Arial", 6);
+  SetValue(kClipPrint, "FaceName", REG_EXPAND_SZ, "%Arial%", 8);
   ClipPrintSettings clip;
+  ReadClipPrint(&clip);
+  EXPECT_STREQ(clip.faceName, "%Arial%");
+  DWORD type = 0;
+  EXPECT_EQ(GetValue(kClipPrint, "FaceName", &type), std::vector<BYTE>({'%', 'A', 'r', 'i', 'a', 'l', '%', 0}))
+      << "a readable name is not repaired";
+  EXPECT_EQ(type, static_cast<DWORD>(REG_EXPAND_SZ));
+
+  SetValue(kClipPrint, "FaceName", REG_BINARY, "Arial", 6);
   ReadClipPrint(&clip);
   EXPECT_STREQ(clip.faceName, "Times New Roman");
   EXPECT_EQ(GetText(kClipPrint, "FaceName"), std::string("Times New Roman", 16));

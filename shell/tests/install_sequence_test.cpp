@@ -536,12 +536,17 @@ TEST_F(ProgressPage, SettingsFileThatCannotBeWrittenAsksWhetherToGoOn) {
   EXPECT_EQ(boxes[0].text, "Could not write the settings file.\nContinue installation with default settings?");
   EXPECT_EQ(boxes[0].buttons, MB_OKCANCEL);
   EXPECT_EQ(Status(), kComplete) << "OK goes on";
-  EXPECT_EQ(standIns.productKeyRemovals, 1);
+  EXPECT_EQ(standIns.productKeyRemovals, 0) << "the registry keeps the settings no file holds";
 
   RunAgain();
   ASSERT_EQ(boxes.size(), 2u);
   ExpectFailedEnd("Installation Incomplete.\n\nThe settings file could not be written.", 5);
-  EXPECT_EQ(standIns.productKeyRemovals, 1) << "the failed run stopped before step 5";
+  EXPECT_EQ(standIns.productKeyRemovals, 0) << "the failed run stopped before step 5";
+
+  standIns.settingsFileWrites = 1;
+  RunAgain();
+  EXPECT_EQ(Status(), kComplete);
+  EXPECT_EQ(standIns.productKeyRemovals, 1) << "a file written lets the registry copy go";
 }
 
 TEST_F(ProgressPage, KeepingOldSettingsOffDeletesTheSettingsFile) {

@@ -561,6 +561,7 @@ TEST_F(SetupScenario, SettingsFileThatCannotBeWrittenAsksToContinue) {
     EXPECT_TRUE(SetupDriver::BoxHasButton(box, IDCANCEL));
     ASSERT_TRUE(SetupDriver::Answer(box, answer));
     WaitForRunEnd(setup);
+    EXPECT_TRUE(TestKeyExists(HKEY_CURRENT_USER, kProductKey)) << "no file holds the settings";
     if (answer == IDOK) {
       EXPECT_EQ(setup.PageText(1014), kComplete);
       EXPECT_EQ(ProgressPosition(setup), 10);

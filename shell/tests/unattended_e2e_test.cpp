@@ -242,6 +242,19 @@ TEST_F(Unattended, UpgradeOverOlderSettingsMovesThemAndStartsNothing) {
   EXPECT_EQ(ReadString(HKEY_LOCAL_MACHINE, kUninstallKey, "InstallLocation"), folder_);
 }
 
+// A settings file that cannot be written: the run goes on, and the
+// registry keeps the settings, since no file holds them.
+TEST_F(Unattended, UnwritableSettingsFileContinuesAndKeepsTheRegistrySettings) {
+  SetString(HKEY_CURRENT_USER, kProductKey, "LastPath", folder_);
+  SetDword(HKEY_CURRENT_USER, kProductKey, "UpgradeVer", 204);
+  ASSERT_EQ(SHCreateDirectoryExA(nullptr, (folder_ + "\\default.MorvantileSettings").c_str(), nullptr), ERROR_SUCCESS);
+  ASSERT_EQ(RunCommand(SetupCommand() + " /S /NOLAUNCH /LOG=\"" + log_ + "\""), 0u) << ReadFile(log_);
+  EXPECT_TRUE(TestKeyExists(HKEY_CURRENT_USER, kProductKey));
+  EXPECT_TRUE(Contains(LogLineOf("step 4 "), "Continue installation with default settings?\": OK")) << ReadFile(log_);
+  EXPECT_TRUE(Contains(LogLineOf("step 5 "), "registry settings kept"));
+  EXPECT_TRUE(FileThere(folder_ + "\\Morvantile.exe"));
+}
+
 TEST_F(Unattended, NewerVersionInstalledChangesNothing) {
   SetString(HKEY_CURRENT_USER, kProductKey, "LastPath", folder_);
   SetDword(HKEY_CURRENT_USER, kProductKey, "UpgradeVer", 305);
