@@ -2,6 +2,7 @@
 
 #include <shlobj.h>
 
+#include "common/folder_path.h"
 #include "common/memory.h"
 #include "install/file_helpers.h"
 #include "common/setup_state.h"
@@ -36,6 +37,8 @@ void RemoveTrailingBackslash(char* path) {
 int FolderFromLastPath(char* folder) {
   char text[kPathSize + 1];
   if (!ReadRegistryText(HKEY_CURRENT_USER, SetupState.settingsKeyPath, "LastPath", text)) return 0;
+  // A relative folder would be taken from the setup's own current folder.
+  if (!IsFullFolderPath(text)) return 0;
   RemoveTrailingBackslash(text);
   if (text[0] == '\0') return 0;
   lstrcpynA(folder, text, kPathSize);
@@ -55,9 +58,11 @@ int FolderFromUninstallEntry(char* folder) {
     if (*p == '\\') lastBackslash = p;
   }
   if (!lastBackslash) return 0;
-  *lastBackslash = '\0';
+  // Judged with its backslash, so that "C:\Morvantile.exe" gives C:.
+  lastBackslash[1] = '\0';
   const char* start = command[0] == '"' ? command + 1 : command;
-  if (*start == '\0') return 0;
+  if (!IsFullFolderPath(start)) return 0;
+  *lastBackslash = '\0';
   lstrcpynA(folder, start, kPathSize);
   return 1;
 }

@@ -38,7 +38,7 @@ if(BUILD_TESTING)
   mv_test(file_helpers_test SOURCES tests/file_helpers_test.cpp LIBS install_engine)
   mv_test(detection_test SOURCES tests/detection_test.cpp LIBS install_engine)
   add_dependencies(detection_test product_probe)
-  add_dependencies(file_helpers_test planted_library)
+  add_dependencies(file_helpers_test planted_library product_probe)
   mv_test(registration_test SOURCES tests/registration_test.cpp LIBS install_engine)
   add_dependencies(registration_test product_probe)
 

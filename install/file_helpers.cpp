@@ -32,10 +32,71 @@ int CreateFolderTree(const char* folder) {
   return CreateDirectoryA(folder, nullptr) ? 1 : 0;
 }
 
+namespace {
+
+typedef BOOL(WINAPI* FullImageNameFunction)(HANDLE, DWORD, LPSTR, PDWORD);
+typedef DWORD(WINAPI* ImageFileNameFunction)(HANDLE, LPSTR, DWORD);
+typedef DWORD(WINAPI* ModuleFileNameFunction)(HANDLE, HMODULE, LPSTR, DWORD);
+
+// The program file of a process, by whichever call this system has:
+// QueryFullProcessImageNameA (Vista on), the process-status functions in
+// kernel32 (7 on) or in the system's psapi.dll (earlier NT). All are looked
+// up at run time, so that the setup still starts where one is missing.
+int ProcessImagePath(HANDLE process, char* path, DWORD size) {
+  HMODULE kernel = GetModuleHandleA("kernel32.dll");
+  FullImageNameFunction fullImageName =
+      (FullImageNameFunction)(void*)GetProcAddress(kernel, "QueryFullProcessImageNameA");
+  DWORD length = size;
+  if (fullImageName && fullImageName(process, 0, path, &length) && length > 0 && length < size) return 1;
+
+  ImageFileNameFunction imageFileName =
+      (ImageFileNameFunction)(void*)GetProcAddress(kernel, "K32GetProcessImageFileNameA");
+  if (imageFileName && (length = imageFileName(process, path, size)) > 0 && length < size) return 1;
+
+  HMODULE processStatus = LoadLibraryFromSystemFolder("psapi.dll");
+  if (!processStatus) return 0;
+  int found = 0;
+  imageFileName = (ImageFileNameFunction)(void*)GetProcAddress(processStatus, "GetProcessImageFileNameA");
+  ModuleFileNameFunction moduleFileName =
+      (ModuleFileNameFunction)(void*)GetProcAddress(processStatus, "GetModuleFileNameExA");
+  if (imageFileName && (length = imageFileName(process, path, size)) > 0 && length < size) {
+    found = 1;
+  } else if (moduleFileName && (length = moduleFileName(process, nullptr, path, size)) > 0 && length < size) {
+    found = 1;
+  }
+  FreeLibrary(processStatus);
+  return found;
+}
+
+// Nonzero when the window belongs to a process whose program file is named
+// Morvantile.exe, as every version of the product is. A window of that
+// title in any other program (an Explorer window showing the installation
+// folder is one) is not the product's.
+int IsProductWindow(HWND window) {
+  DWORD processId = 0;
+  GetWindowThreadProcessId(window, &processId);
+  if (processId == 0) return 0;
+  HANDLE process = OpenProcess(PROCESS_QUERY_LIMITED_INFORMATION, FALSE, processId);
+  if (!process) process = OpenProcess(PROCESS_QUERY_INFORMATION | PROCESS_VM_READ, FALSE, processId);
+  if (!process) return 0;
+  char path[MAX_PATH * 2];
+  int found = ProcessImagePath(process, path, sizeof path);
+  CloseHandle(process);
+  if (!found) return 0;
+  const char* name = path;
+  for (const char* p = path; *p; p++) {
+    if (*p == '\\' || *p == '/') name = p + 1;
+  }
+  return lstrcmpiA(name, "Morvantile.exe") == 0;
+}
+
+}  // namespace
+
 BOOL CALLBACK CloseRunningProduct(HWND window, LPARAM) {
   char title[32];
   if (GetWindowTextA(window, title, sizeof title) <= 0) title[0] = '\0';
   if (lstrcmpiA(title, "Morvantile") != 0) return TRUE;
+  if (!IsProductWindow(window)) return TRUE;
 
   // The product ends itself when its main window gets WM_DESTROY.
   SetupState.instanceWasRunning = 1;

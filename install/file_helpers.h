@@ -15,8 +15,9 @@ int FileExists(const char* path);
 int CreateFolderTree(const char* folder);
 
 // EnumWindows callback: sends WM_DESTROY to the first top-level window titled
-// "Morvantile" (any letter case), notes that the product was running, and
-// stops the enumeration there.
+// "Morvantile" (any letter case) whose process runs a program file named
+// Morvantile.exe, notes that the product was running, and stops the
+// enumeration there. Windows of that title in other programs are left alone.
 BOOL CALLBACK CloseRunningProduct(HWND window, LPARAM unused);
 
 // Loads a DLL by its full path in the system folder, so that a planted copy

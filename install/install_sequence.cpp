@@ -2,6 +2,7 @@
 
 #include <windows.h>
 
+#include "common/folder_path.h"
 #include "common/setup_state.h"
 #include "common/types.h"
 #include "install/file_helpers.h"
@@ -102,15 +103,22 @@ int FixInstallFolder(char* failure) {
     SetupState.targetFolder[length - 1] = '\0';
   }
 
+  // Only a full path names a folder: a relative one would be taken from the
+  // setup's current folder, and a wildcard would let the search below match
+  // some other entry. Judged as the files are named, folder\name, so that a
+  // drive's root "C:" stands.
+  char asUsed[sizeof SetupState.targetFolder + 1];
+  int fullPath = FormatText(asUsed, sizeof asUsed, "%s\\", SetupState.targetFolder) && IsFullFolderPath(asUsed);
+
   WIN32_FIND_DATAA found;
-  HANDLE search = FindFirstFileA(SetupState.targetFolder, &found);
+  HANDLE search = fullPath ? FindFirstFileA(SetupState.targetFolder, &found) : INVALID_HANDLE_VALUE;
   if (search != INVALID_HANDLE_VALUE) {
     FindClose(search);
     return 1;
   }
 
   if (!SetupState.customInstall) {
-    if (CreateFolderTree(SetupState.targetFolder)) return 1;
+    if (fullPath && CreateFolderTree(SetupState.targetFolder)) return 1;
     FormatText(failure, kMessageSize,
                "Installation Incomplete.\n\nThe installation folder could not be created.\n%s\n"
                "Go back and try using the Custom installation and specify a different folder.",
@@ -118,6 +126,9 @@ int FixInstallFolder(char* failure) {
     return 0;
   }
 
+  const char kInvalid[] =
+      "Installation Incomplete.\n\nThe installation folder is invalid.  Go back and enter a valid installation folder.";
+  if (!fullPath) return Fail(failure, kInvalid);
   char question[kMessageSize];
   FormatText(question, sizeof question, "Create folder?\n\nThe installation folder doesn't exist.\n%s",
              SetupState.targetFolder);
@@ -125,9 +136,7 @@ int FixInstallFolder(char* failure) {
     return Fail(failure, "Installation Incomplete.\n\nThe creation of the installation folder was declined.");
   }
   if (CreateFolderTree(SetupState.targetFolder)) return 1;
-  return Fail(failure,
-              "Installation Incomplete.\n\nThe installation folder is invalid.  "
-              "Go back and enter a valid installation folder.");
+  return Fail(failure, kInvalid);
 }
 
 int CloseProduct() {

@@ -50,13 +50,21 @@ long TextLength(Span span, size_t offset) {
   return -1;
 }
 
+// A crafted file can hold any number: coordinates are worked out in 64
+// bits and saturated to 32, so that nothing wraps and no sum overflows.
+int32_t Saturate(int64_t value) {
+  if (value < INT32_MIN) return INT32_MIN;
+  if (value > INT32_MAX) return INT32_MAX;
+  return static_cast<int32_t>(value);
+}
+
 // An edge is stored either in pixels, in hundredths of an icon spacing, or
 // as lying on the work area's far edge.
-int32_t EdgeCoordinate(const unsigned char* record, int32_t farEdge, int32_t spacing) {
+int64_t EdgeCoordinate(const unsigned char* record, int32_t farEdge, int32_t spacing) {
   const uint32_t code = Read16(record + 2);
   if (code == kEdgeOnWorkAreaRight || code == kEdgeOnWorkAreaBottom) return farEdge;
   const uint32_t steps = Read32(record + 32);
-  if (steps != 0 && spacing > 0) return static_cast<int32_t>(steps / 100 * spacing);
+  if (steps != 0 && spacing > 0) return static_cast<int64_t>(steps / 100) * spacing;
   return static_cast<int32_t>(Read32(record + 12));
 }
 
@@ -78,15 +86,15 @@ int ReadAreaRecord(Span chunk, const PlacementRect& workArea, int32_t iconSpacin
   record->layout.splitX = static_cast<int32_t>(Read32(p + 44));
   record->layout.splitY = static_cast<int32_t>(Read32(p + 48));
   const unsigned char* edges = p + 68;
-  const int32_t left = EdgeCoordinate(edges, workArea.right, iconSpacingX);
-  const int32_t top = EdgeCoordinate(edges + kEdgeRecordSize, workArea.bottom, iconSpacingY);
-  const int32_t right = EdgeCoordinate(edges + 2 * kEdgeRecordSize, workArea.right, iconSpacingX);
-  const int32_t bottom =
+  const int64_t left = EdgeCoordinate(edges, workArea.right, iconSpacingX);
+  const int64_t top = EdgeCoordinate(edges + kEdgeRecordSize, workArea.bottom, iconSpacingY);
+  const int64_t right = EdgeCoordinate(edges + 2 * kEdgeRecordSize, workArea.right, iconSpacingX);
+  const int64_t bottom =
       EdgeCoordinate(edges + 3 * kEdgeRecordSize, workArea.bottom, iconSpacingY);
-  record->layout.leftMargin = left - workArea.left;
-  record->layout.topMargin = top - workArea.top;
-  record->layout.rightMargin = workArea.right - right;
-  record->layout.bottomMargin = workArea.bottom - bottom;
+  record->layout.leftMargin = Saturate(left - workArea.left);
+  record->layout.topMargin = Saturate(top - workArea.top);
+  record->layout.rightMargin = Saturate(workArea.right - right);
+  record->layout.bottomMargin = Saturate(workArea.bottom - bottom);
   return 1;
 }
 
@@ -154,7 +162,9 @@ int ReadSettingsFileImage(const unsigned char* bytes, size_t size, const Placeme
 
   AppPlacement* apps = nullptr;
   if (records > 0) {
-    apps = static_cast<AppPlacement*>(MemAlloc(records * sizeof(AppPlacement)));
+    const size_t listSize = static_cast<size_t>(records) * sizeof(AppPlacement);
+    if (listSize / sizeof(AppPlacement) != records) return 0;   // 32-bit size_t
+    apps = static_cast<AppPlacement*>(MemAlloc(listSize));
     if (!apps) return 0;
   }
   uint32_t appCount = 0;

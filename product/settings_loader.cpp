@@ -48,7 +48,10 @@ int ReadSettingsFile(const PlacementLibrary* library, const char* path,
   return ok;
 }
 
+// A number stored in fewer than 4 bytes reads zero-extended, as the setup
+// reads it: the bytes it does not fill must not keep what was there.
 int QueryNumber(HKEY key, const char* name, DWORD* value) {
+  *value = 0;
   DWORD size = sizeof *value;
   return RegQueryValueExA(key, name, nullptr, nullptr, reinterpret_cast<BYTE*>(value), &size) ==
          ERROR_SUCCESS;

@@ -89,15 +89,37 @@ int IsOurProcessStatusLibrary(const char* path) {
   return ours;
 }
 
+typedef BOOL(WINAPI* FullImageNameFunction)(HANDLE, DWORD, LPSTR, PDWORD);
+
+// Nonzero when the process runs a program file named Morvantile.exe. The
+// call is looked up at run time, as the program starts where it is missing.
+int RunsTheProduct(DWORD processId) {
+  FullImageNameFunction fullImageName = reinterpret_cast<FullImageNameFunction>(
+      reinterpret_cast<void*>(GetProcAddress(GetModuleHandleA("kernel32.dll"), "QueryFullProcessImageNameA")));
+  if (!fullImageName) return 0;
+  HANDLE process = OpenProcess(PROCESS_QUERY_LIMITED_INFORMATION, FALSE, processId);
+  if (!process) return 0;
+  char path[MAX_PATH * 2];
+  DWORD length = sizeof path;
+  const int found = fullImageName(process, 0, path, &length) && length < sizeof path;
+  CloseHandle(process);
+  if (!found) return 0;
+  const char* name = path;
+  for (const char* p = path; *p; p++)
+    if (*p == '\\') name = p + 1;
+  return lstrcmpiA(name, "Morvantile.exe") == 0;
+}
+
 // Ends a running copy the way the setup does, and waits until it has gone,
-// so that its library can be deleted.
+// so that its library can be deleted. A window of that title in another
+// program (an Explorer window showing the folder) is left alone.
 BOOL CALLBACK CloseRunningCopy(HWND window, LPARAM) {
   char title[32];
   GetWindowTextA(window, title, sizeof title);
   if (lstrcmpiA(title, kProductWindowTitle) != 0) return TRUE;
   DWORD processId = 0;
   GetWindowThreadProcessId(window, &processId);
-  if (processId == GetCurrentProcessId()) return TRUE;
+  if (processId == GetCurrentProcessId() || !RunsTheProduct(processId)) return TRUE;
   HANDLE process = OpenProcess(SYNCHRONIZE, FALSE, processId);
   SendMessageA(window, WM_DESTROY, 0, 0);
   if (process) {
@@ -159,7 +181,24 @@ int DeleteKeyTree(HKEY root, const char* path) {
   return !KeyExists(root, path);
 }
 
-// The uninstall entry goes when it names this installation's program.
+// Nonzero when the command is this installation's own: its program, quoted
+// (as the setup writes it) or bare (as older setups did), then "/uninstall".
+int IsOwnUninstallCommand(char* command) {
+  char* path = command;
+  const int quoted = path[0] == '"';
+  if (quoted) ++path;
+  const int length = lstrlenA(Run.programPath);
+  if (lstrlenA(path) < length) return 0;
+  const char* rest = path + length;
+  if (quoted && *rest++ != '"') return 0;
+  if (lstrcmpiA(rest, " /uninstall") != 0) return 0;
+  path[length] = 0;
+  return lstrcmpiA(path, Run.programPath) == 0;
+}
+
+// The uninstall entry goes only when it holds this installation's own
+// command. One that cannot be read (another type, too long) or names
+// another program belongs to someone else and stays.
 void RemoveUninstallEntry() {
   HKEY key;
   if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, kUninstallKeyPath, 0, KEY_READ, &key) != ERROR_SUCCESS)
@@ -170,19 +209,9 @@ void RemoveUninstallEntry() {
   const LONG read = RegQueryValueExA(key, "UninstallString", nullptr, &type,
                                      reinterpret_cast<BYTE*>(command), &size);
   RegCloseKey(key);
-  if (read == ERROR_SUCCESS && type == REG_SZ) {
-    command[size] = 0;
-    // The setup quotes the program's path; older entries stand bare.
-    char* path = command;
-    const int quoted = path[0] == '"';
-    if (quoted) ++path;
-    const int length = lstrlenA(Run.programPath);
-    if (lstrlenA(path) < length) return;
-    const char saved = path[length];
-    path[length] = 0;
-    const int ends = quoted ? saved == '"' : saved == 0 || saved == ' ';
-    if (lstrcmpiA(path, Run.programPath) != 0 || !ends) return;
-  }
+  if (read != ERROR_SUCCESS || type != REG_SZ) return;
+  command[size] = 0;
+  if (!IsOwnUninstallCommand(command)) return;
   if (!DeleteKeyTree(HKEY_LOCAL_MACHINE, kUninstallKeyPath))
     ReportFailure("the entry in the list of installed programs");
 }

@@ -2,6 +2,8 @@
 
 #include <string.h>
 
+#include "common/folder_path.h"
+
 namespace {
 
 int IsBlank(char c) { return c == ' ' || c == '\t'; }
@@ -47,27 +49,18 @@ int IsUnsafePathChar(char c) {
   return (unsigned char)c < 32 || c == '"' || c == '*' || c == '?' || c == '<' || c == '>' || c == '|';
 }
 
-// A full path with at least one folder below its root: "X:\name..." or
-// "\\server\share\name...", no wildcard, quote or control character.
-int IsFullFolderPath(const char* path) {
-  const char* below = nullptr;
-  char letter = Lower(path[0]);
-  if (letter >= 'a' && letter <= 'z' && path[1] == ':' && path[2] == '\\') {
-    below = path + 3;
-  } else if (path[0] == '\\' && path[1] == '\\') {
+// A full folder path (see IsFullFolderPath) with at least one folder below
+// its root: installing into a drive's or a share's root is refused.
+int IsInstallableFolder(const char* path) {
+  if (!IsFullFolderPath(path)) return 0;
+  const char* below = path + 3;   // after "X:\"
+  if (path[0] == '\\') {
     const char* share = strchr(path + 2, '\\');
-    if (!share || share == path + 2) return 0;
-    below = strchr(share + 1, '\\');
-    if (!below || below == share + 1) return 0;
+    below = share ? strchr(share + 1, '\\') : nullptr;
+    if (!below) return 0;
     below++;
-  } else {
-    return 0;
   }
-  if (*below == '\0' || *below == '\\') return 0;
-  for (const char* at = path + 2; *at; at++) {
-    if (IsUnsafePathChar(*at) || *at == ':') return 0;
-  }
-  return 1;
+  return *below != '\0' && *below != '\\';
 }
 
 int ReadFolder(const char* value, SetupOptions* options) {
@@ -81,7 +74,7 @@ int ReadFolder(const char* value, SetupOptions* options) {
   if (length == 0 || length >= sizeof options->folder) return 0;
   memcpy(options->folder, value, length);
   options->folder[length] = '\0';
-  return IsFullFolderPath(options->folder);
+  return IsInstallableFolder(options->folder);
 }
 
 int ReadLogPath(const char* value, SetupOptions* options) {

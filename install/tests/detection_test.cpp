@@ -109,6 +109,23 @@ TEST_F(InstallFolder, UninstallCommandWithoutFolderFallsBackToProgramFiles) {
   EXPECT_EQ(FoundFolder(), fallback) << "too long for the buffer";
 }
 
+// A relative folder would make the setup install into its own current
+// folder; a wildcard would let a search match some other entry.
+TEST_F(InstallFolder, OnlyFullPathsCountAsFound) {
+  SetText(HKEY_LOCAL_MACHINE, kUninstallKey, "UninstallString", "\"Morvrel\\Morvantile.exe\" /uninstall");
+  std::string fallback = ProgramFilesFolder() + "\\Morvantile";
+  EXPECT_EQ(FoundFolder(), fallback) << "relative uninstall command";
+
+  SetText(HKEY_LOCAL_MACHINE, kUninstallKey, "UninstallString", "\"\\\\server\\share\\Morvantile.exe\" /uninstall");
+  for (const char* lastPath : {"Morvrel", "Morvrel\\", "C:Morvrel", "\\Morvrel", "D:\\Tools\\*", "D:\\T?ols"}) {
+    SetText(HKEY_CURRENT_USER, kCurrentKey, "LastPath", lastPath);
+    EXPECT_EQ(FoundFolder(), "\\\\server\\share") << lastPath;
+  }
+
+  SetText(HKEY_LOCAL_MACHINE, kUninstallKey, "UninstallString", "C:\\Morvantile.exe /uninstall");
+  EXPECT_EQ(FoundFolder(), "C:") << "a drive's root, written without its backslash";
+}
+
 TEST_F(InstallFolder, ReadsBackTheEntryThatRegistrationWrites) {
   WriteUninstallEntry("E:\\Apps\\Morvantile");
   EXPECT_EQ(FoundFolder(), "E:\\Apps\\Morvantile");

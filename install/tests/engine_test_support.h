@@ -5,6 +5,7 @@
 #include <windows.h>
 
 #include <string>
+#include <vector>
 
 inline void DeleteTree(const std::string& path) {
   DWORD attributes = GetFileAttributesA(path.c_str());
@@ -81,3 +82,66 @@ inline std::string BesideThisProgram(const char* name) {
 }
 
 inline const char* kUninstallKey = "Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\Morvantile";
+
+// A program with a hidden top-level window of a given title: product_probe
+// with "window TITLE", which ends when that window gets WM_DESTROY. Started
+// from a copy named Morvantile.exe it stands for the product, under its own
+// name for another program. Ended with the test if it still runs.
+class TitledWindowProgram {
+ public:
+  TitledWindowProgram(const std::string& program, const std::string& title) : title_(title) {
+    std::string command = "\"" + program + "\" window " + title;
+    std::vector<char> line(command.begin(), command.end());
+    line.push_back('\0');
+    STARTUPINFOA startup = {};
+    startup.cb = sizeof startup;
+    PROCESS_INFORMATION started = {};
+    if (!CreateProcessA(program.c_str(), line.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup,
+                        &started)) {
+      return;
+    }
+    CloseHandle(started.hThread);
+    process_ = started.hProcess;
+    processId_ = started.dwProcessId;
+    for (int i = 0; i < 600 && !window_ && Running(); i++) {
+      EnumWindows(MatchOwnWindow, (LPARAM)this);
+      if (!window_) Sleep(50);
+    }
+  }
+  ~TitledWindowProgram() {
+    if (!process_) return;
+    TerminateProcess(process_, 1);
+    WaitForSingleObject(process_, 5000);
+    CloseHandle(process_);
+  }
+  TitledWindowProgram(const TitledWindowProgram&) = delete;
+  TitledWindowProgram& operator=(const TitledWindowProgram&) = delete;
+
+  HWND window() const { return window_; }
+  bool Running() const { return process_ && WaitForSingleObject(process_, 0) == WAIT_TIMEOUT; }
+  bool Ended(DWORD timeoutMs = 5000) const { return process_ && WaitForSingleObject(process_, timeoutMs) == WAIT_OBJECT_0; }
+
+ private:
+  static BOOL CALLBACK MatchOwnWindow(HWND window, LPARAM data) {
+    TitledWindowProgram* self = (TitledWindowProgram*)data;
+    DWORD processId = 0;
+    GetWindowThreadProcessId(window, &processId);
+    char title[256] = "";
+    GetWindowTextA(window, title, sizeof title);
+    if (processId != self->processId_ || self->title_ != title) return TRUE;
+    self->window_ = window;
+    return FALSE;
+  }
+  std::string title_;
+  HANDLE process_ = nullptr;
+  DWORD processId_ = 0;
+  HWND window_ = nullptr;
+};
+
+// A copy of product_probe named Morvantile.exe in `folder`: the product as
+// the setup recognises it.
+inline std::string ProductStandInIn(const std::string& folder) {
+  std::string copy = folder + "\\Morvantile.exe";
+  CopyFileA(BesideThisProgram("product_probe.exe").c_str(), copy.c_str(), FALSE);
+  return copy;
+}

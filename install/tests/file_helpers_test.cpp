@@ -58,16 +58,6 @@ TEST(CreateFolderTree, RefusesOverlongPathsWithoutCreatingAnything) {
 
 namespace {
 
-std::vector<HWND> destroyedWindows;
-
-LRESULT CALLBACK RecordingWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
-  if (message == WM_DESTROY) {
-    destroyedWindows.push_back(window);
-    return 0;
-  }
-  return DefWindowProcA(window, message, wParam, lParam);
-}
-
 struct EnumSearch {
   std::vector<HWND> candidates;
   HWND first;
@@ -84,70 +74,68 @@ BOOL CALLBACK FindFirstCandidate(HWND window, LPARAM data) {
   return TRUE;
 }
 
-// Top-level windows of this process with the given titles.
-class TestWindows {
- public:
-  TestWindows() {
-    WNDCLASSA windowClass = {};
-    windowClass.lpfnWndProc = RecordingWindowProc;
-    windowClass.hInstance = GetModuleHandleA(nullptr);
-    windowClass.lpszClassName = "MvCloseProductTest";
-    RegisterClassA(&windowClass);
-    destroyedWindows.clear();
-    SetupState.instanceWasRunning = 0;
-  }
-  ~TestWindows() {
-    // The recording procedure ignored the WM_DESTROY sent by the test.
-    for (HWND window : windows_) DestroyWindow(window);
-  }
-  HWND Add(const char* title) {
-    HWND window = CreateWindowExA(0, "MvCloseProductTest", title, WS_OVERLAPPEDWINDOW, 0, 0, 100, 100,
-                                  nullptr, nullptr, GetModuleHandleA(nullptr), nullptr);
-    windows_.push_back(window);
-    return window;
-  }
-  // The first of `candidates` in EnumWindows order.
-  static HWND FirstEnumerated(std::vector<HWND> candidates) {
-    EnumSearch search = {candidates, nullptr};
-    EnumWindows(FindFirstCandidate, (LPARAM)&search);
-    return search.first;
-  }
-
- private:
-  std::vector<HWND> windows_;
-};
+// The first of `candidates` in EnumWindows order.
+HWND FirstEnumerated(std::vector<HWND> candidates) {
+  EnumSearch search = {candidates, nullptr};
+  EnumWindows(FindFirstCandidate, (LPARAM)&search);
+  return search.first;
+}
 
 }  // namespace
 
 TEST(CloseRunningProduct, ClosesOnlyTheProductsOwnTitleInAnyCase) {
-  TestWindows windows;
-  ASSERT_TRUE(windows.Add("Morvantile - Installation"));
-  ASSERT_TRUE(windows.Add("Morvantile2"));
-  ASSERT_TRUE(windows.Add("Morvantile and a title longer than the 31 characters read"));
+  ScratchFolder folder("close-title");
+  std::string product = ProductStandInIn(folder.path());
+  SetupState.instanceWasRunning = 0;
+  TitledWindowProgram installing(product, "Morvantile - Installation");
+  TitledWindowProgram longer(product, "Morvantile2");
+  TitledWindowProgram longest(product, "Morvantile and a title longer than the 31 characters read");
+  ASSERT_TRUE(installing.window() && longer.window() && longest.window());
   EnumWindows(CloseRunningProduct, 0);
-  EXPECT_TRUE(destroyedWindows.empty());
+  Sleep(200);
+  EXPECT_TRUE(installing.Running() && longer.Running() && longest.Running());
   EXPECT_EQ(SetupState.instanceWasRunning, 0);
 
-  HWND product = windows.Add("MORVANTILE");
-  ASSERT_TRUE(product);
+  TitledWindowProgram running(product, "MORVANTILE");
+  ASSERT_TRUE(running.window());
   EnumWindows(CloseRunningProduct, 0);
-  ASSERT_EQ(destroyedWindows.size(), 1u);
-  EXPECT_EQ(destroyedWindows[0], product);
+  EXPECT_TRUE(running.Ended());
   EXPECT_EQ(SetupState.instanceWasRunning, 1);
 }
 
 TEST(CloseRunningProduct, ClosesOnlyTheFirstOfTwoAndStops) {
-  TestWindows windows;
-  HWND one = windows.Add("Morvantile");
-  HWND two = windows.Add("morvantile");
-  ASSERT_TRUE(one && two);
-  HWND first = TestWindows::FirstEnumerated({one, two});
-
-  EXPECT_FALSE(CloseRunningProduct(first, 0)) << "a match stops the enumeration";
-  destroyedWindows.clear();
+  ScratchFolder folder("close-first");
+  std::string product = ProductStandInIn(folder.path());
+  TitledWindowProgram one(product, "Morvantile");
+  TitledWindowProgram two(product, "morvantile");
+  ASSERT_TRUE(one.window() && two.window());
+  HWND first = FirstEnumerated({one.window(), two.window()});
   EnumWindows(CloseRunningProduct, 0);
-  ASSERT_EQ(destroyedWindows.size(), 1u);
-  EXPECT_EQ(destroyedWindows[0], first);
+  const TitledWindowProgram& closed = first == one.window() ? one : two;
+  const TitledWindowProgram& kept = first == one.window() ? two : one;
+  EXPECT_TRUE(closed.Ended());
+  EXPECT_TRUE(kept.Running());
+}
+
+// Another program's window of that title (an Explorer window showing the
+// installation folder has it) is neither closed nor taken for the product.
+TEST(CloseRunningProduct, LeavesAnotherProgramsWindowOfThatTitleAlone) {
+  ScratchFolder folder("close-foreign");
+  SetupState.instanceWasRunning = 0;
+  TitledWindowProgram foreign(BesideThisProgram("product_probe.exe"), "Morvantile");
+  ASSERT_TRUE(foreign.window());
+  EnumWindows(CloseRunningProduct, 0);
+  Sleep(200);
+  EXPECT_TRUE(foreign.Running());
+  EXPECT_TRUE(IsWindow(foreign.window()));
+  EXPECT_EQ(SetupState.instanceWasRunning, 0);
+
+  TitledWindowProgram product(ProductStandInIn(folder.path()), "Morvantile");
+  ASSERT_TRUE(product.window());
+  EnumWindows(CloseRunningProduct, 0);
+  EXPECT_TRUE(product.Ended()) << "the product is found behind the foreign window";
+  EXPECT_TRUE(foreign.Running());
+  EXPECT_EQ(SetupState.instanceWasRunning, 1);
 }
 
 // A DLL planted beside the program is never taken for a system DLL.

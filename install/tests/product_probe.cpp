@@ -2,9 +2,42 @@
 // it writes its current directory into probe-cwd.txt beside itself and ends.
 // With "hang" it shows nothing but keeps a hidden top-level window that
 // never answers a message, until it is ended.
+// With "window TITLE" it keeps a top-level window of that title and ends,
+// as the product does, when the window gets WM_DESTROY. Under its own name
+// it stands for another program with such a window; copied to
+// Morvantile.exe, for the product.
 #include <windows.h>
 
-int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR commandLine, int) {
+#include <string.h>
+
+namespace {
+
+LRESULT CALLBACK TitledWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+  if (message == WM_DESTROY) PostQuitMessage(0);
+  return DefWindowProcA(window, message, wParam, lParam);
+}
+
+int RunTitledWindow(HINSTANCE instance, const char* title) {
+  WNDCLASSA windowClass = {};
+  windowClass.lpfnWndProc = TitledWindowProc;
+  windowClass.hInstance = instance;
+  windowClass.lpszClassName = "MvTitledProbe";
+  RegisterClassA(&windowClass);
+  if (!CreateWindowExA(0, "MvTitledProbe", title, WS_OVERLAPPED, 0, 0, 10, 10, nullptr, nullptr, instance,
+                       nullptr)) {
+    return 1;
+  }
+  MSG message;
+  while (GetMessageA(&message, nullptr, 0, 0) > 0) DispatchMessageA(&message);
+  return 0;
+}
+
+}  // namespace
+
+int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR commandLine, int) {
+  if (strncmp(commandLine, "window ", 7) == 0) {
+    return RunTitledWindow(instance, commandLine + 7);
+  }
   if (lstrcmpA(commandLine, "hang") == 0) {
     CreateWindowExA(0, "STATIC", "Hanging probe", WS_OVERLAPPED, 0, 0, 10, 10, nullptr, nullptr, nullptr, nullptr);
     Sleep(INFINITE);

@@ -74,4 +74,26 @@ TEST(PlacementGeometry, RefusesOtherCodesAndAnEmptyCoverage) {
   EXPECT_EQ(r, (PlacementRect{1, 2, 3, 4})) << "a refused call leaves the output alone";
 }
 
+// Margins and dividers from a crafted settings file or registry: sums may
+// not wrap round, and no rectangle is wider than a window can be sized.
+TEST(PlacementGeometry, ExtremeNumbersNeitherWrapNorOverflow) {
+  PlacementRect r = {1, 2, 3, 4};
+  const PlacementRect leftMonitor = {-1024, 0, 0, 768};
+  const CoverageLayout wrapsToRoom = {INT32_MIN, 0, INT32_MIN + 1, 0, 0, 0};
+  EXPECT_EQ(AreaRect(WholeArea, leftMonitor, wrapsToRoom, &r), 0) << "a left edge below the range";
+
+  const PlacementRect huge = {INT32_MIN, INT32_MIN, INT32_MAX, INT32_MAX};
+  const CoverageLayout extremeSplits = {0, 0, 0, 0, INT32_MAX, INT32_MIN};
+  EXPECT_EQ(AreaRect(WholeArea, huge, extremeSplits, &r), 0) << "wider than any window can be";
+
+  // Dividers beyond the range are kept on the edges they lie beyond.
+  const PlacementRect small = {1, -1, 101, 100};
+  EXPECT_EQ(Area(LeftSide, extremeSplits, small), (PlacementRect{1, -1, 101, 100}));
+  EXPECT_EQ(Area(TopHalf, extremeSplits, small), (PlacementRect{1, -1, 101, -1}));
+
+  const CoverageLayout defaults = DefaultCoverageLayout(huge, INT32_MAX);
+  EXPECT_EQ(defaults.splitX, INT32_MAX);
+  EXPECT_EQ(defaults.splitY, INT32_MAX);
+}
+
 }  // namespace

@@ -177,6 +177,27 @@ TEST_F(SettingsFileReader, RefusesEveryCutShortOrDamagedFileAndKeepsTheSettings)
   EXPECT_EQ(settings.appCount, 0u);
 }
 
+// Edges at the ends of the 32-bit range, against a work area on a monitor
+// left of and above the primary one: nothing wraps round into a plausible
+// margin, and the geometry then finds no room rather than a wrong one.
+TEST_F(SettingsFileReader, EdgesNearTheEndsOfTheRangeSaturateInsteadOfWrapping) {
+  const PlacementRect leftMonitor = {-1024, -768, 0, 0};
+  FileSpec spec;
+  spec.edges[0] = Edge(0, 0x7FFFFFFF, 0);
+  spec.edges[1] = Edge(1, 0, 0xFFFFFFFF);   // hundredths of an icon step, far too many
+  spec.edges[2] = Edge(0, 0x80000000, 0);
+  spec.edges[3] = Edge(1, 0x80000001, 0);
+  const Bytes file = BuildFile(spec);
+  ASSERT_EQ(ReadSettingsFileImage(file.data(), file.size(), leftMonitor, kSpacing, 75, &settings), 1);
+  EXPECT_EQ(settings.layout.leftMargin, INT32_MAX);
+  EXPECT_EQ(settings.layout.topMargin, INT32_MAX);
+  EXPECT_EQ(settings.layout.rightMargin, INT32_MAX);
+  EXPECT_EQ(settings.layout.bottomMargin, INT32_MAX);
+  PlacementRect r;
+  EXPECT_EQ(AreaRect(WholeArea, leftMonitor, settings.layout, &r), 0);
+  EXPECT_EQ(settings.hotKeys[0], 0x60024u) << "the rest of the file still counts";
+}
+
 TEST(PlacementCode, MapsTheNineAreasAndNothingElse) {
   for (int32_t area = WholeArea; area <= LowerRight; area++)
     EXPECT_EQ(AreaFromPlacementCode(static_cast<uint32_t>((area - 1) * 4096 + 1)), area);

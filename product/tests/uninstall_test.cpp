@@ -200,6 +200,55 @@ TEST_F(Uninstall, KeepsWhatTheSetupDidNotCreate) {
   EXPECT_TRUE(FileExistsAt(StartupShortcut()));
 }
 
+// An entry whose command cannot be read as a text is not known to be ours,
+// even when its bytes spell our command: it stays.
+TEST_F(Uninstall, KeepsAnUninstallEntryItCannotRead) {
+  const std::string command = "\"" + program + "\" /uninstall";
+  HKEY key;
+  ASSERT_EQ(RegCreateKeyExA(HKEY_LOCAL_MACHINE, kUninstallKey, 0, nullptr, 0, KEY_WRITE, nullptr,
+                            &key, nullptr), ERROR_SUCCESS);
+  RegSetValueExA(key, "UninstallString", 0, REG_BINARY,
+                 reinterpret_cast<const BYTE*>(command.c_str()), static_cast<DWORD>(command.size() + 1));
+  RegCloseKey(key);
+
+  const std::string result = RunUninstall(IDYES, command.c_str());
+  EXPECT_NE(result.find("Morvantile was removed from this computer."), std::string::npos)
+      << result;
+  EXPECT_EQ(UninstallerExitCode(), 0u);
+  EXPECT_TRUE(WaitUntilGone(program));
+  EXPECT_TRUE(TestKeyExists(HKEY_LOCAL_MACHINE, kUninstallKey));
+}
+
+namespace {
+int foreignWindowDestroyed = 0;
+LRESULT CALLBACK ForeignWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+  if (message == WM_DESTROY) foreignWindowDestroyed++;
+  return DefWindowProcA(window, message, wParam, lParam);
+}
+}  // namespace
+
+// A window titled "Morvantile" in another program (this test) is not the
+// product's: the uninstaller leaves it alone.
+TEST_F(Uninstall, LeavesAnotherProgramsWindowOfTheProductsTitleAlone) {
+  WNDCLASSA windowClass = {};
+  windowClass.lpfnWndProc = ForeignWindowProc;
+  windowClass.hInstance = GetModuleHandleA(nullptr);
+  windowClass.lpszClassName = "MvForeignTitle";
+  RegisterClassA(&windowClass);
+  HWND foreign = CreateWindowExA(0, "MvForeignTitle", "Morvantile", WS_OVERLAPPED, 0, 0, 10, 10, nullptr,
+                                 nullptr, GetModuleHandleA(nullptr), nullptr);
+  ASSERT_NE(foreign, nullptr);
+  foreignWindowDestroyed = 0;
+  const std::string result = RunUninstall(IDYES);
+  EXPECT_NE(result.find("Morvantile was removed from this computer."), std::string::npos)
+      << result;
+  EXPECT_EQ(UninstallerExitCode(), 0u);
+  MSG message;
+  while (PeekMessageA(&message, nullptr, 0, 0, PM_REMOVE)) DispatchMessageA(&message);
+  EXPECT_EQ(foreignWindowDestroyed, 0);
+  DestroyWindow(foreign);
+}
+
 TEST_F(Uninstall, AnsweringNoChangesNothing) {
   SetString(HKEY_CURRENT_USER, kProductKey, "LastPath", folder.path());
   EXPECT_EQ(RunUninstall(IDNO), "");

@@ -329,6 +329,36 @@ TEST_F(ProgressPage, EscapeTypedDuringTheFirstRunDoesNotCloseTheWizardAfterIt) {
   EXPECT_EQ(Status(), kComplete);
 }
 
+// A relative folder would be made in the setup's current folder, and one
+// with wildcards would pass a find-first search that matched another entry.
+TEST_F(ProgressPage, OnlyAFullFolderPathIsInstalledInto) {
+  ASSERT_TRUE(CreateDirectoryA((scratch_ / "Existing").c_str(), nullptr));
+  // A relative folder would be made in the current one: the scratch folder.
+  char previous[MAX_PATH];
+  GetCurrentDirectoryA(MAX_PATH, previous);
+  ASSERT_TRUE(SetCurrentDirectoryA(scratch_.path().c_str()));
+  SetupState.customInstall = 1;
+  for (std::string folder : {std::string("Morvrel"), std::string("C:Morvrel"), std::string(""),
+                             scratch_ / "Exist*", scratch_ / "Existin?"}) {
+    SCOPED_TRACE(folder);
+    lstrcpyA(SetupState.customFolder, folder.c_str());
+    if (!wizard) Run(); else RunAgain();
+    EXPECT_TRUE(boxes.empty()) << "not asked whether to create it";
+    ExpectFailedEnd("Installation Incomplete.\n\nThe installation folder is invalid.  "
+                    "Go back and enter a valid installation folder.", 1);
+  }
+  EXPECT_TRUE(standIns.payloadAttempts.empty());
+  EXPECT_FALSE(IsFolder(scratch_ / "Morvrel"));
+
+  SetupState.customInstall = 0;
+  lstrcpyA(SetupState.defaultFolder, "Morvrel");
+  RunAgain();
+  ExpectFailedEnd("Installation Incomplete.\n\nThe installation folder could not be created.\nMorvrel\n"
+                  "Go back and try using the Custom installation and specify a different folder.", 1);
+  EXPECT_FALSE(IsFolder(scratch_ / "Morvrel"));
+  SetCurrentDirectoryA(previous);
+}
+
 TEST_F(ProgressPage, CustomFolderIsCreatedOnlyWhenTheUserAgrees) {
   std::string target = scratch_ / "Custom Place";
   SetupState.customInstall = 1;
@@ -494,36 +524,31 @@ TEST_F(ProgressPage, CurrentVersionKeepsTheWrittenHeader) {
   EXPECT_EQ(ReadBytes(settings), standIns.settingsFileBytes);
 }
 
-namespace {
-
-int productWindowDestroyed = 0;
-
-LRESULT CALLBACK ProductWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
-  if (message == WM_DESTROY) productWindowDestroyed++;
-  return DefWindowProcA(window, message, wParam, lParam);
-}
-
-}  // namespace
-
 TEST_F(ProgressPage, UpgradeRestartsTheProductItClosed) {
-  WNDCLASSA windowClass = {};
-  windowClass.lpfnWndProc = ProductWindowProc;
-  windowClass.hInstance = GetModuleHandleA(nullptr);
-  windowClass.lpszClassName = "MvProductStandIn";
-  RegisterClassA(&windowClass);
-  HWND product = CreateWindowExA(0, "MvProductStandIn", "Morvantile", WS_OVERLAPPEDWINDOW, 0, 0, 50, 50, nullptr,
-                                 nullptr, GetModuleHandleA(nullptr), nullptr);
-  ASSERT_TRUE(product);
-  productWindowDestroyed = 0;
+  TitledWindowProgram product(ProductStandInIn(scratch_.path()), "Morvantile");
+  ASSERT_TRUE(product.window());
   lstrcpyA(SetupState.defaultFolder, scratch_.path().c_str());
   SetupState.installedVersion = 0x0206;
   Run();
-  EXPECT_EQ(productWindowDestroyed, 1);
-  DestroyWindow(product);
+  EXPECT_TRUE(product.Ended());
 
   EXPECT_EQ(SetupState.instanceWasRunning, 1);
   EXPECT_EQ(standIns.launches, std::vector<std::string>{scratch_.path()});
   EXPECT_TRUE(standIns.shortcuts.empty());
+}
+
+// A window titled "Morvantile" in another program is not a running copy:
+// it stays, and an upgrade then starts nothing.
+TEST_F(ProgressPage, AnotherProgramsWindowOfTheProductsTitleIsNoRunningCopy) {
+  TitledWindowProgram foreign(BesideThisProgram("product_probe.exe"), "Morvantile");
+  ASSERT_TRUE(foreign.window());
+  lstrcpyA(SetupState.defaultFolder, scratch_.path().c_str());
+  SetupState.installedVersion = 0x0206;
+  Run();
+  EXPECT_TRUE(foreign.Running());
+  EXPECT_EQ(SetupState.instanceWasRunning, 0);
+  EXPECT_TRUE(standIns.launches.empty());
+  EXPECT_EQ(Status(), kComplete);
 }
 
 TEST_F(ProgressPage, SettingsFileThatCannotBeWrittenAsksWhetherToGoOn) {

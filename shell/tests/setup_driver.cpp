@@ -285,3 +285,43 @@ std::vector<std::string> ProcessModules(DWORD pid) {
   CloseHandle(process);
   return files;
 }
+
+namespace {
+std::string ImageOf(DWORD pid) {
+  HANDLE process = OpenProcess(PROCESS_QUERY_LIMITED_INFORMATION, FALSE, pid);
+  if (!process) return "";
+  char path[MAX_PATH * 2] = "";
+  DWORD size = sizeof path;
+  if (!QueryFullProcessImageNameA(process, 0, path, &size)) path[0] = '\0';
+  CloseHandle(process);
+  return path;
+}
+}  // namespace
+
+std::vector<DWORD> ProcessesRunningFrom(const std::string& folder, const char* fileName) {
+  std::vector<DWORD> found;
+  std::vector<DWORD> ids(4096);
+  DWORD bytes = 0;
+  if (!EnumProcesses(ids.data(), static_cast<DWORD>(ids.size() * sizeof(DWORD)), &bytes)) return found;
+  const std::string prefix = folder + "\\";
+  for (DWORD i = 0; i < bytes / sizeof(DWORD); ++i) {
+    const std::string image = ImageOf(ids[i]);
+    const size_t nameAt = image.find_last_of('\\') + 1;
+    if (image.size() <= prefix.size() || nameAt == 0) continue;
+    if (CompareStringA(LOCALE_INVARIANT, NORM_IGNORECASE, image.c_str(), static_cast<int>(prefix.size()),
+                       prefix.c_str(), static_cast<int>(prefix.size())) != CSTR_EQUAL) {
+      continue;
+    }
+    if (lstrcmpiA(image.c_str() + nameAt, fileName) == 0) found.push_back(ids[i]);
+  }
+  return found;
+}
+
+bool EndProcess(DWORD pid, DWORD timeoutMs) {
+  HANDLE process = OpenProcess(PROCESS_TERMINATE | SYNCHRONIZE, FALSE, pid);
+  if (!process) return true;   // already gone
+  TerminateProcess(process, 1);
+  bool ended = WaitForSingleObject(process, timeoutMs) == WAIT_OBJECT_0;
+  CloseHandle(process);
+  return ended;
+}

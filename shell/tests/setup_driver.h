@@ -84,5 +84,12 @@ bool ReadShortcut(const std::string& path, std::string* target, std::string* des
 // The files of the modules loaded in process `pid`.
 std::vector<std::string> ProcessModules(DWORD pid);
 
+// The processes whose program file lies in `folder` or below it and is
+// named `fileName` (letter case ignored).
+std::vector<DWORD> ProcessesRunningFrom(const std::string& folder, const char* fileName);
+
+// Ends process `pid` and waits until it has gone. False when it still runs.
+bool EndProcess(DWORD pid, DWORD timeoutMs = 10000);
+
 // The top-level windows of process `pid` with this caption and class.
 HWND FindProcessWindow(DWORD pid, const char* caption, const char* className, bool wantWizard);

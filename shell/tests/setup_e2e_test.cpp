@@ -94,18 +94,17 @@ void SetString(HKEY root, const char* path, const char* name, const std::string&
   RegCloseKey(key);
 }
 
-// The product that the installation started: its window is titled
-// "Morvantile"; it is closed (and if need be ended) by the test.
-struct ProductWindow {
-  HWND window = nullptr;
-  DWORD pid = 0;
-};
+// The product copies a scenario starts run from its private folder: they
+// are found, waited for and ended by their process, never by a window (a
+// product that has not shown its window yet must not be missed). Windows
+// serve only to check that a product came up.
 
-ProductWindow FindProduct() {
-  ProductWindow product;
-  product.window = FindWindowA(nullptr, "Morvantile");
-  if (product.window) GetWindowThreadProcessId(product.window, &product.pid);
-  return product;
+// The process of the window titled "Morvantile", 0 when there is none.
+DWORD ProductWindowOwner() {
+  DWORD pid = 0;
+  HWND window = FindWindowA(nullptr, "Morvantile");
+  if (window) GetWindowThreadProcessId(window, &pid);
+  return pid;
 }
 
 std::string ProcessImage(DWORD pid) {
@@ -116,20 +115,6 @@ std::string ProcessImage(DWORD pid) {
   QueryFullProcessImageNameA(process, 0, path, &size);
   CloseHandle(process);
   return path;
-}
-
-void EndProduct() {
-  for (int i = 0; i < 3; ++i) {
-    ProductWindow product = FindProduct();
-    if (!product.window) return;
-    HANDLE process = OpenProcess(PROCESS_TERMINATE | SYNCHRONIZE, FALSE, product.pid);
-    PostMessageA(product.window, WM_CLOSE, 0, 0);
-    if (process) {
-      if (WaitForSingleObject(process, 3000) != WAIT_OBJECT_0) TerminateProcess(process, 1);
-      WaitForSingleObject(process, 3000);
-      CloseHandle(process);
-    }
-  }
 }
 
 int ProgressPosition(const SetupDriver& setup) {
@@ -160,7 +145,13 @@ class SetupScenario : public ::testing::Test {
       CloseHandle(started_);
       started_ = nullptr;
     }
-    EndProduct();
+    // Anything else still running from the scenario's folder was left behind
+    // by it: end it, so that it cannot outlive the test and hold its output,
+    // and fail the scenario.
+    for (DWORD pid : ProcessesRunningFrom(base_, "Morvantile.exe")) {
+      ADD_FAILURE() << "a product was left running: " << ProcessImage(pid);
+      EXPECT_TRUE(EndProcess(pid));
+    }
     Clean();
     RemoveTree(base_);
   }
@@ -199,6 +190,28 @@ class SetupScenario : public ::testing::Test {
     ASSERT_TRUE(setup.WaitForFocus(kFinish));
     setup.Press(kFinish);
     EXPECT_EQ(setup.WaitForExit(), kExitCode);
+  }
+
+  // The products running from the scenario's folder.
+  std::vector<DWORD> RunningProducts() const { return ProcessesRunningFrom(base_, "Morvantile.exe"); }
+
+  // Waits for the product the installation started (one other than
+  // `except`) and returns its process id, 0 when none came.
+  DWORD WaitForProduct(DWORD except = 0) const {
+    DWORD pid = 0;
+    WaitUntil([&] {
+      for (DWORD running : RunningProducts())
+        if (running != except) pid = running;
+      return pid != 0;
+    });
+    return pid;
+  }
+
+  // The installation started the product: wait for it and end it.
+  void ExpectProductStartedAndEndIt(DWORD except = 0) {
+    DWORD pid = WaitForProduct(except);
+    ASSERT_NE(pid, 0u) << "the product was not started";
+    EXPECT_TRUE(EndProcess(pid));
   }
 
   std::string base_, folder_;
@@ -274,9 +287,11 @@ TEST_F(SetupScenario, FirstTypicalInstallationEndToEnd) {
   EXPECT_EQ(ReadString(HKEY_LOCAL_MACHINE, kUninstallKey, "UninstallString"),
             "\"" + folder_ + "\\Morvantile.exe\" /uninstall");
   EXPECT_EQ(ReadString(HKEY_LOCAL_MACHINE, kUninstallKey, "DisplayName"), "Morvantile");
-  ASSERT_TRUE(WaitUntil([] { return FindProduct().window != nullptr; }));
-  EXPECT_EQ(lstrcmpiA(ProcessImage(FindProduct().pid).c_str(), (folder_ + "\\Morvantile.exe").c_str()), 0);
-  EndProduct();
+  DWORD product = WaitForProduct();
+  ASSERT_NE(product, 0u);
+  EXPECT_EQ(lstrcmpiA(ProcessImage(product).c_str(), (folder_ + "\\Morvantile.exe").c_str()), 0);
+  EXPECT_TRUE(WaitUntil([&] { return ProductWindowOwner() == product; })) << "its window came up";
+  EXPECT_TRUE(EndProcess(product));
 
   FinishAndExpectExit(setup);
 }
@@ -407,8 +422,7 @@ TEST_F(SetupScenario, CustomKeepsEntriesAndAsksBeforeCreatingTheFolder) {
   EXPECT_FALSE(FileThere(StartupShortcut()));
   EXPECT_EQ(ReadString(HKEY_LOCAL_MACHINE, kUninstallKey, "UninstallString"),
             "\"" + custom + "\\Morvantile.exe\" /uninstall");
-  Sleep(500);
-  EXPECT_EQ(FindProduct().window, nullptr);
+  EXPECT_TRUE(RunningProducts().empty()) << "started although the option was off";
   FinishAndExpectExit(setup);
 }
 
@@ -506,7 +520,7 @@ TEST_F(SetupScenario, FileInPlaceOfTheFolderBlocksTheLibrary) {
   EXPECT_EQ(setup.FindBox(), nullptr);
   EXPECT_EQ(setup.PageText(1014), kComplete);
   EXPECT_TRUE(FileThere(folder_ + "\\Morvantile.dll"));
-  EndProduct();
+  ExpectProductStartedAndEndIt();
   FinishAndExpectExit(setup);
 }
 
@@ -570,7 +584,7 @@ TEST_F(SetupScenario, SettingsFileThatCannotBeWrittenAsksToContinue) {
       EXPECT_EQ(ProgressPosition(setup), 5);
       EXPECT_TRUE(setup.ButtonVisible(kBack));
     }
-    EndProduct();
+    EXPECT_TRUE(RunningProducts().empty()) << "an upgrade with no copy running starts nothing";
     FinishAndExpectExit(setup);
   }
 }
@@ -600,8 +614,7 @@ TEST_F(SetupScenario, UpgradeFromTheOlderGenerationAndFromTwoPointOhFour) {
     EXPECT_FALSE(TestKeyExists(HKEY_CURRENT_USER, kProductKey));
     // An upgrade makes no shortcut and starts nothing (no copy was running).
     EXPECT_FALSE(FileThere(StartupShortcut()));
-    Sleep(500);
-    EXPECT_EQ(FindProduct().window, nullptr);
+    EXPECT_TRUE(RunningProducts().empty());
     FinishAndExpectExit(setup);
   }
 }
@@ -622,8 +635,7 @@ TEST_F(SetupScenario, UpgradeRestartsTheProductOnlyWhenACopyWasRunning) {
                              &startup, &running));
   CloseHandle(running.hThread);
   started_ = running.hProcess;   // ended by TearDown whatever happens here
-  ASSERT_TRUE(WaitUntil([] { return FindProduct().window != nullptr; }));
-  ASSERT_EQ(FindProduct().pid, running.dwProcessId);
+  ASSERT_TRUE(WaitUntil([&] { return ProductWindowOwner() == running.dwProcessId; }));
 
   SetupDriver setup(SetupProgram());
   Launch(setup);
@@ -635,11 +647,9 @@ TEST_F(SetupScenario, UpgradeRestartsTheProductOnlyWhenACopyWasRunning) {
   EXPECT_EQ(setup.FindBox(), nullptr);
   EXPECT_EQ(setup.PageText(1014), kComplete);
   EXPECT_EQ(WaitForSingleObject(running.hProcess, 5000), WAIT_OBJECT_0) << "the running copy was closed";
-  ASSERT_TRUE(WaitUntil([] { return FindProduct().window != nullptr; })) << "the new copy was started";
-  EXPECT_NE(FindProduct().pid, running.dwProcessId);
+  ExpectProductStartedAndEndIt(running.dwProcessId);
   EXPECT_EQ(ReadFile(program), ReadFile(WindowsPath(MV_PRODUCT_EXE)));
   EXPECT_FALSE(FileThere(StartupShortcut())) << "no shortcut on an upgrade";
-  EndProduct();
   FinishAndExpectExit(setup);
 }
 
@@ -697,7 +707,7 @@ TEST_F(SetupScenario, UnwritableMachineKeyLeavesNoEntryAndSaysNothing) {
   WaitForRunEnd(setup);
   EXPECT_EQ(setup.FindBox(), nullptr);
   EXPECT_EQ(setup.PageText(1014), kComplete);
-  EndProduct();
+  ExpectProductStartedAndEndIt();
   FinishAndExpectExit(setup);
 
   // Open the key again to look and to clean up.
