@@ -4,20 +4,9 @@
 
 const char kProductKeyPath[] = "Software\\Quillfern\\Morvantile";
 
-SetupStateRecord SetupState = {
-    "Software\\Quillfern\\Morvantile",
-    nullptr, "", "", "", "",
-    0,   // installedVersion
-    0,   // customInstall
-    1,   // launchAfterInstall
-    1,   // startWithWindows
-    1,   // migrateSettings
-    0,   // instanceWasRunning
-    0,   // migrationResult
-    0,   // finished
-    0,   // settingsFileFailed
-    0,   // noLaunch
-};
+// Zero until ResetSetupState fills it, first thing at program entry: an
+// initialiser here would store the four path buffers in the program file.
+SetupStateRecord SetupState;
 
 void ResetSetupState() {
   memset(&SetupState, 0, sizeof SetupState);

@@ -34,5 +34,7 @@ extern SetupStateRecord SetupState;
 // The key of the current product generation: the initial settingsKeyPath.
 extern const char kProductKeyPath[];
 
-// Puts every field back to its initial value (tests start from it).
+// Puts every field back to its initial value. Every program that uses the
+// record calls it first (the record itself starts out all zero); tests
+// start from it too.
 void ResetSetupState();

@@ -1,7 +1,8 @@
 #include "install/file_helpers.h"
 
 #include <stdarg.h>
-#include <stdio.h>
+
+#include "common/text_format.h"
 
 #include "common/setup_state.h"
 
@@ -116,7 +117,7 @@ HMODULE LoadLibraryFromSystemFolder(const char* name) {
 int FormatText(char* out, int size, const char* format, ...) {
   va_list arguments;
   va_start(arguments, format);
-  int length = vsnprintf(out, (size_t)size, format, arguments);
+  int length = FormatStringV(out, (size_t)size, format, arguments);
   va_end(arguments);
   if (length < 0 || length >= size) {
     out[0] = '\0';

@@ -9,6 +9,7 @@
 #include <string.h>
 
 #include "install/detection.h"
+#include "common/setup_state.h"
 #include "settings/settings_file.h"
 #include "settings/settings_migration.h"
 
@@ -67,6 +68,7 @@ int Usage() {
 }  // namespace
 
 int main(int argc, char** argv) {
+  ResetSetupState();
   if (argc < 2) return Usage();
   for (const Command& command : kCommands) {
     if (strcmp(argv[1], command.name) != 0) continue;

@@ -116,8 +116,6 @@ static uint32_t rangeBase[kPayloadRanges];
 static uint32_t bitBuffer;
 static int32_t bitsLeft;
 static int inputIntact;              // cleared when the input runs out
-static unsigned char* window;
-static uint32_t windowPosition;
 static unsigned char* outputBlock;
 static uint32_t outputCapacity;
 
@@ -132,8 +130,6 @@ static void ResetDecoder() {
   bitsLeft = 0;
   payloadOutputCount = 0;
   inputIntact = 1;
-  window = nullptr;
-  windowPosition = 0;
   outputBlock = nullptr;
   outputCapacity = 0;
 }
@@ -167,60 +163,63 @@ static uint32_t TakeNumber(int bits) {
   return value;
 }
 
-// Returns the symbol, or -1 when the input runs out. The bit reader's state
-// is held in locals along the walk down the tree, and stored back after it.
+// Returns the symbol, or -1 when the input runs out. The path down the
+// tree is recorded for the update that follows.
 static int DecodeSymbol() {
   ModelPath path;
-  const unsigned char* cursor = payloadInputCursor;
-  uint32_t buffer = bitBuffer;
-  int32_t left = bitsLeft;
   int node = kPayloadRoot;
   int depth = 0;
   path.node[0] = kPayloadRoot;
   do {
-    if (left == 0) {
-      if (cursor >= payloadInputEnd) {
-        inputIntact = 0;
-        payloadInputCursor = cursor;
-        bitsLeft = 0;
-        return -1;
-      }
-      buffer = *cursor++;
-      left = 7;
-    } else {
-      --left;
-    }
-    int bit = (buffer >> 7) & 1;
-    buffer <<= 1;
+    int bit = TakeBit();
+    if (!inputIntact) return -1;
     uint16_t zero = decoderModel.left[node], one = decoderModel.right[node];
     ++depth;
     path.node[depth] = bit ? one : zero;
     path.sibling[depth] = bit ? zero : one;
     node = path.node[depth];
   } while (node <= kPayloadInternalNodes);
-  payloadInputCursor = cursor;
-  bitBuffer = buffer;
-  bitsLeft = left;
   path.depth = depth;
   UpdateAlongPath(&decoderModel, &path);
   return node - kPayloadSymbols;
 }
 
-// The output grows by fixed steps into a fresh zero-filled block, so every
-// byte after the decoded ones is zero.
+// The output grows by doubling its capacity (kept a whole number of steps),
+// so a large payload costs a few copies instead of one per step. The tail
+// beyond the decoded bytes is zeroed once, by TrimOutput.
 static int GrowOutput() {
-  if (outputCapacity > UINT32_MAX - kPayloadOutputStep) return 0;
-  uint32_t capacity = outputCapacity + kPayloadOutputStep;
+  // Past 2 GB the decode fails, as a block that large would anyway.
+  if (outputCapacity > UINT32_MAX / 2) return 0;
+  uint32_t capacity = outputCapacity ? outputCapacity * 2 : kPayloadOutputStep;
   unsigned char* block = static_cast<unsigned char*>(MemAlloc(capacity));
   if (!block) return 0;
-  MemFill(block + outputCapacity, 0, kPayloadOutputStep);
   if (outputBlock) {
-    MemCopy(block, outputBlock, outputCapacity);
+    MemCopy(block, outputBlock, payloadOutputCount);
     MemFree(outputBlock);
   }
   outputBlock = block;
   outputCapacity = capacity;
   return 1;
+}
+
+// Receivers get the block that growing by single steps would have left: the
+// decoded bytes rounded up to a whole number of steps, zero after them. If
+// even that smaller block cannot be had, the larger one, zeroed alike, keeps
+// both promises.
+static void TrimOutput() {
+  if (!outputBlock) return;
+  uint32_t steps = payloadOutputCount / kPayloadOutputStep + (payloadOutputCount % kPayloadOutputStep != 0);
+  uint32_t size = steps * kPayloadOutputStep;
+  if (size != outputCapacity) {
+    unsigned char* block = static_cast<unsigned char*>(MemAlloc(size));
+    if (block) {
+      MemCopy(block, outputBlock, payloadOutputCount);
+      MemFree(outputBlock);
+      outputBlock = block;
+      outputCapacity = size;
+    }
+  }
+  MemFill(outputBlock + payloadOutputCount, 0, outputCapacity - payloadOutputCount);
 }
 
 static inline int AppendOutput(unsigned char byte) {
@@ -229,13 +228,8 @@ static inline int AppendOutput(unsigned char byte) {
   return 1;
 }
 
-static int AppendLiteral(unsigned char byte) {
-  if (!AppendOutput(byte)) return 0;
-  window[windowPosition] = byte;
-  if (++windowPosition == static_cast<uint32_t>(kPayloadWindowSize)) windowPosition = 0;
-  return 1;
-}
-
+// The output holds every decoded byte, so copies read their source there:
+// the last 21,903 bytes of it are the window that the format describes.
 static int AppendCopy(int copySymbol) {
   int range = (copySymbol - kPayloadFirstCopySymbol) / kPayloadLengthsPerRange;
   uint32_t length =
@@ -243,40 +237,15 @@ static int AppendCopy(int copySymbol) {
   uint32_t gap = TakeNumber(kPayloadRangeBits[range]);
   if (!inputIntact) return 0;
   uint32_t distance = gap + rangeBase[range] + length;
-  // The window holds no bytes from before the stream's start.
+  // Nothing was decoded before the stream's start.
   if (distance > payloadOutputCount) return 0;
 
-  // A copy is at most 64 bytes, so one growth step always makes room; the
-  // block ends up the same size as when grown byte by byte.
+  // A copy is at most 64 bytes, so one growth always makes room.
   if (outputCapacity - payloadOutputCount < length && !GrowOutput()) return 0;
   unsigned char* out = outputBlock + payloadOutputCount;
+  const unsigned char* from = out - distance;   // distance >= length: no overlap
+  for (uint32_t i = 0; i < length; ++i) out[i] = from[i];
   payloadOutputCount += length;
-
-  const uint32_t size = kPayloadWindowSize;
-  uint32_t source = windowPosition >= distance ? windowPosition - distance : windowPosition + size - distance;
-  uint32_t destination = windowPosition;
-  // Each source byte is read before its destination is written: at the
-  // largest distance the two positions are the same.
-  if (source + length <= size && destination + length <= size) {
-    const unsigned char* from = window + source;
-    unsigned char* to = window + destination;
-    for (uint32_t i = 0; i < length; ++i) {
-      unsigned char byte = from[i];
-      out[i] = byte;
-      to[i] = byte;
-    }
-    destination += length;
-    if (destination == size) destination = 0;
-  } else {
-    for (uint32_t i = 0; i < length; ++i) {
-      unsigned char byte = window[source];
-      out[i] = byte;
-      window[destination] = byte;
-      if (++source == size) source = 0;
-      if (++destination == size) destination = 0;
-    }
-  }
-  windowPosition = destination;
   return 1;
 }
 
@@ -285,7 +254,7 @@ static int DecodeSymbols() {
     int symbol = DecodeSymbol();
     if (symbol < 0) return 0;
     if (symbol == kPayloadEndSymbol) return 1;
-    int ok = symbol < kPayloadEndSymbol ? AppendLiteral(static_cast<unsigned char>(symbol))
+    int ok = symbol < kPayloadEndSymbol ? AppendOutput(static_cast<unsigned char>(symbol))
                                         : AppendCopy(symbol);
     if (!ok) return 0;
   }
@@ -293,10 +262,7 @@ static int DecodeSymbols() {
 
 int DecodePayload(unsigned char** output) {
   ResetDecoder();
-  window = static_cast<unsigned char*>(MemAlloc(kPayloadWindowSize));
-  int ok = window != nullptr && DecodeSymbols();
-  MemFree(window);
-  window = nullptr;
+  int ok = DecodeSymbols();
   if (!ok) {
     MemFree(outputBlock);
     outputBlock = nullptr;
@@ -304,6 +270,7 @@ int DecodePayload(unsigned char** output) {
     payloadOutputCount = 0;
     return 0;
   }
+  TrimOutput();
   *output = outputBlock;
   outputBlock = nullptr;
   return 1;

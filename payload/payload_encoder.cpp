@@ -1,5 +1,7 @@
 #include "payload/payload_encoder.h"
 
+#include <string.h>
+
 #include <algorithm>
 #include <limits>
 
@@ -44,11 +46,21 @@ static uint32_t RangeBase(int range) {
 // The largest gap (distance minus length) that a copy can express.
 static const int kMaxGap = kPayloadWindowSize - kPayloadMaxCopy;   // 21,839
 
+// Looked up for every length of every copy that the parser prices.
 static int RangeOfGap(uint32_t gap) {
-  static const uint32_t kFirstGap[kPayloadRanges + 1] = {0, 16, 80, 336, 1360, 5456, kMaxGap + 1};
-  int range = 0;
-  while (gap >= kFirstGap[range + 1]) ++range;
-  return range;
+  struct Table {
+    uint8_t range[kMaxGap + 1];
+    Table() {
+      static const uint32_t kFirstGap[kPayloadRanges + 1] = {0, 16, 80, 336, 1360, 5456, kMaxGap + 1};
+      int r = 0;
+      for (uint32_t g = 0; g <= static_cast<uint32_t>(kMaxGap); ++g) {
+        while (g >= kFirstGap[r + 1]) ++r;
+        range[g] = static_cast<uint8_t>(r);
+      }
+    }
+  };
+  static const Table table;
+  return table.range[gap];
 }
 
 PayloadCopyCode PayloadCopyCodeFor(int length, int distance) {
@@ -74,12 +86,17 @@ struct Match {
 class MatchFinder {
  public:
   MatchFinder(const uint8_t* data, size_t size, int chainDepth)
-      : data_(data), size_(size), chainDepth_(chainDepth), previous_(size, -1) {
-    std::vector<int32_t> head(1u << kHashBits, -1);
-    for (size_t i = 0; i + kPayloadMinCopy <= size; ++i) {
-      uint32_t hash = HashAt(i);
-      previous_[i] = head[hash];
-      head[hash] = static_cast<int32_t>(i);
+      : data_(data), size_(size), chainDepth_(chainDepth) {
+    std::vector<int32_t> head(size_t{1} << kHashBits);
+    for (int level = 0; level < kLevels; ++level) {
+      const size_t span = kLevelSpan[level];
+      previous_[level].assign(size, -1);
+      std::fill(head.begin(), head.end(), -1);
+      for (size_t i = 0; i + span <= size; ++i) {
+        uint32_t hash = HashAt(i, span);
+        previous_[level][i] = head[hash];
+        head[hash] = static_cast<int32_t>(i);
+      }
     }
   }
 
@@ -88,42 +105,86 @@ class MatchFinder {
   // reaches into the bytes that it produces (length <= distance), and
   // from the farthest distances only the longer lengths can be expressed
   // (length >= distance - kMaxGap).
+  //
+  // Earlier positions are walked nearest first along chains of positions
+  // that start with the same bytes. Once the best copy is as long as a
+  // longer level's span less one, only candidates sharing that longer span
+  // can beat it, so the walk carries on along that level's sparser chain
+  // from the same distance. Noise over a few letters, whose three-byte
+  // chains are dense and whose copies never reach the longest length, then
+  // costs a few dozen candidates a byte instead of the full depth.
   void Find(size_t position, std::vector<Match>* matches) const {
     matches->clear();
     size_t available = std::min<size_t>(kPayloadMaxCopy, size_ - position);
     if (available < static_cast<size_t>(kPayloadMinCopy)) return;
+    const uint8_t* here = data_ + position;
     int best = kPayloadMinCopy - 1;
-    int budget = chainDepth_;
-    for (int32_t candidate = previous_[position]; candidate >= 0 && budget-- > 0;
-         candidate = previous_[candidate]) {
+    int level = 0;
+    size_t reached = 0;   // distance of the last candidate walked
+    int32_t candidate = previous_[0][position];
+    for (int budget = chainDepth_; candidate >= 0 && budget > 0; --budget) {
       size_t distance = position - static_cast<size_t>(candidate);
       if (distance > static_cast<size_t>(kPayloadWindowSize)) break;
+      reached = distance;
       size_t limit = std::min(available, distance);
-      if (limit <= static_cast<size_t>(best)) continue;
       const uint8_t* source = data_ + candidate;
-      const uint8_t* here = data_ + position;
-      if (source[best] != here[best]) continue;
-      size_t length = 0;
-      while (length < limit && source[length] == here[length]) ++length;
-      if (length > static_cast<size_t>(best) && length + kMaxGap >= distance) {
-        best = static_cast<int>(length);
-        matches->push_back({best, static_cast<int>(distance)});
-        if (length == available) break;
+      if (limit > static_cast<size_t>(best) && source[best] == here[best]) {
+        size_t length = CommonLength(source, here, limit);
+        if (length > static_cast<size_t>(best) && length + kMaxGap >= distance) {
+          best = static_cast<int>(length);
+          matches->push_back({best, static_cast<int>(distance)});
+          if (length == available) break;
+        }
+      }
+      candidate = previous_[level][candidate];
+      if (level + 1 < kLevels && best + 1 >= static_cast<int>(kLevelSpan[level + 1]) &&
+          position + kLevelSpan[level + 1] <= size_) {
+        // Move up to the sparser chain, past the distances already walked.
+        while (level + 1 < kLevels && best + 1 >= static_cast<int>(kLevelSpan[level + 1]) &&
+               position + kLevelSpan[level + 1] <= size_)
+          ++level;
+        candidate = previous_[level][position];
+        while (candidate >= 0 && position - static_cast<size_t>(candidate) <= reached)
+          candidate = previous_[level][candidate];
       }
     }
   }
 
  private:
   static const int kHashBits = 16;
-  uint32_t HashAt(size_t i) const {
-    uint32_t v = data_[i] | (data_[i + 1] << 8) | (data_[i + 2] << 16);
-    return (v * 2654435761u) >> (32 - kHashBits);
+  static const int kLevels = 4;
+  static constexpr size_t kLevelSpan[kLevels] = {kPayloadMinCopy, 6, 12, 24};
+
+  static uint32_t HashAt(const uint8_t* bytes, size_t span) {
+    uint32_t hash = 0;
+    for (size_t i = 0; i < span; ++i) hash = (hash ^ bytes[i]) * 16777619u;
+    return hash;
+  }
+  uint32_t HashAt(size_t i, size_t span) const {
+    if (span == static_cast<size_t>(kPayloadMinCopy)) {
+      uint32_t v = data_[i] | (data_[i + 1] << 8) | (data_[i + 2] << 16);
+      return (v * 2654435761u) >> (32 - kHashBits);
+    }
+    return (HashAt(data_ + i, span) * 2654435761u) >> (32 - kHashBits);
+  }
+
+  static size_t CommonLength(const uint8_t* a, const uint8_t* b, size_t limit) {
+    size_t length = 0;
+    while (length + 8 <= limit) {
+      uint64_t x, y;
+      memcpy(&x, a + length, 8);
+      memcpy(&y, b + length, 8);
+      if (x != y) break;   // the bytes below find where
+      length += 8;
+    }
+    while (length < limit && a[length] == b[length]) ++length;
+    return length;
   }
 
   const uint8_t* data_;
   size_t size_;
   int chainDepth_;
-  std::vector<int32_t> previous_;
+  std::vector<int32_t> previous_[kLevels];   // per level: the previous position with the same hash
 };
 
 // One step of a parse: a literal (length 1, distance 0) or a copy.
@@ -196,20 +257,20 @@ class Encoder {
     }
   }
 
-  int CopyPrice(int length, int distance) const {
-    uint32_t gap = static_cast<uint32_t>(distance - length);
-    int range = RangeOfGap(gap);
-    return price_[kPayloadFirstCopySymbol + kPayloadLengthsPerRange * range + (length - kPayloadMinCopy)] +
-           kPayloadRangeBits[range] * kPriceScale;
-  }
-
   // Copies at every position of the block and its look-ahead, found once
   // for all the plans of the block.
   void FindBlockMatches(size_t start, size_t end) {
     blockMatches_.clear();
     blockMatchStart_.assign(1, 0);
+    size_t insideLongestCopy = start;
     for (size_t position = start; position < end; ++position) {
       finder_.Find(position, &matches_);
+      // Within a copy of the longest length the parse nearly always goes
+      // on with the longest copies: the shorter ones there are not offered,
+      // which spares pricing dozens of them at every byte of a long run.
+      if (position < insideLongestCopy && matches_.size() > 1) matches_.erase(matches_.begin(), matches_.end() - 1);
+      if (!matches_.empty() && matches_.back().length == kPayloadMaxCopy)
+        insideLongestCopy = position + kPayloadMaxCopy;
       blockMatches_.insert(blockMatches_.end(), matches_.begin(), matches_.end());
       blockMatchStart_.push_back(blockMatches_.size());
     }
@@ -219,13 +280,20 @@ class Encoder {
   // steps_ (last step first). The parse runs one longest copy beyond the
   // block so that the block's end does not force its last steps.
   void PlanBlock(size_t start, size_t end) {
+    // Price of every copy symbol with its extra bits, by range and length.
+    int copyPrice[kPayloadRanges][kPayloadMaxCopy + 1];
+    for (int range = 0; range < kPayloadRanges; ++range)
+      for (int length = kPayloadMinCopy; length <= kPayloadMaxCopy; ++length)
+        copyPrice[range][length] =
+            price_[kPayloadFirstCopySymbol + kPayloadLengthsPerRange * range + (length - kPayloadMinCopy)] +
+            kPayloadRangeBits[range] * kPriceScale;
     size_t span = end - start;
-    cost_.assign(span + 1, std::numeric_limits<int64_t>::max());
+    cost_.assign(span + 1, std::numeric_limits<int32_t>::max());
     choice_.assign(span + 1, Step{0, 0});
     cost_[0] = 0;
     for (size_t i = 0; i < span; ++i) {
-      int64_t here = cost_[i];
-      int64_t literal = here + price_[data_[start + i]];
+      int32_t here = cost_[i];
+      int32_t literal = here + price_[data_[start + i]];
       if (literal < cost_[i + 1]) {
         cost_[i + 1] = literal;
         choice_[i + 1] = {1, 0};
@@ -236,7 +304,7 @@ class Encoder {
         int longest = static_cast<int>(std::min<size_t>(static_cast<size_t>(match.length), span - i));
         length = std::max(length, match.distance - kMaxGap);
         for (; length <= longest; ++length) {
-          int64_t total = here + CopyPrice(length, match.distance);
+          int32_t total = here + copyPrice[RangeOfGap(static_cast<uint32_t>(match.distance - length))][length];
           if (total < cost_[i + length]) {
             cost_[i + length] = total;
             choice_[i + length] = {length, match.distance};
@@ -246,6 +314,13 @@ class Encoder {
     }
     steps_.clear();
     for (size_t i = span; i > 0; i -= static_cast<size_t>(choice_[i].length)) steps_.push_back(choice_[i]);
+  }
+
+  static bool SameSteps(const std::vector<Step>& a, const std::vector<Step>& b) {
+    if (a.size() != b.size()) return false;
+    for (size_t i = 0; i < a.size(); ++i)
+      if (a[i].length != b[i].length || a[i].distance != b[i].distance) return false;
+    return true;
   }
 
   // Codes steps_ up to the block's end on a copy of the model: returns the
@@ -289,7 +364,11 @@ class Encoder {
         int weight = kLaterWeight[(plan - 1) % 4];
         for (int s = 0; s < kPayloadSymbols; ++s)
           price_[s] = (startPrice[s] * (4 - weight) + laterPrice[s] * weight + 2) / 4;
+        previousSteps_.swap(steps_);
         PlanBlock(start, end);
+        // Blending moved nothing: the prices are settled for this block,
+        // and further plans would mostly repeat this one.
+        if (SameSteps(steps_, previousSteps_)) break;
         double cost = TryPlan(start, blockEnd, &after);
         if (cost < bestCost) {
           bestCost = cost;
@@ -417,10 +496,11 @@ class Encoder {
   PayloadBitWriter writer_;
   std::vector<Match> matches_;
   int price_[kPayloadSymbols];
-  std::vector<int64_t> cost_;
+  std::vector<int32_t> cost_;   // quarter bits; a block stays far below 2^31
   std::vector<Step> choice_;
   std::vector<Step> steps_;
   std::vector<Step> bestSteps_;
+  std::vector<Step> previousSteps_;
   std::vector<Match> blockMatches_;       // the copies of every position of the block...
   std::vector<size_t> blockMatchStart_;   // ...where each position's begin
 };

@@ -8,9 +8,9 @@
 #include <vector>
 
 struct PayloadEncoderOptions {
-  int chainDepth = 512;     // hash-chain candidates examined per position
+  int chainDepth = 512;     // most hash-chain candidates examined per position
   int blockLength = 4096;   // bytes parsed per block before prices are refreshed
-  int plansPerBlock = 7;    // parses tried per block with differently blended prices
+  int plansPerBlock = 7;    // most parses tried per block with differently blended prices
   bool optimalParse = true; // false: greedy longest match, one symbol at a time
 };
 

@@ -26,12 +26,15 @@ const char* FindSwitch(const char* line, const char* name) {
   return nullptr;
 }
 
-}  // namespace
-
-int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int) {
+int RunProduct() {
   const char* line = GetCommandLineA();
   if (const char* arguments = FindSwitch(line, kCleanupSwitch))
     return RunUninstallCleanup(arguments);
   if (FindSwitch(line, kUninstallSwitch)) return RunUninstall(FindSwitch(line, kSilentSwitch) != nullptr);
-  return RunPlacement(instance);
+  return RunPlacement(GetModuleHandleA(nullptr));
 }
+
+}  // namespace
+
+// The program's entry point: no C runtime start-up code is linked.
+extern "C" void WINAPI ProductEntry() { ExitProcess(static_cast<UINT>(RunProduct())); }

@@ -1,10 +1,10 @@
 #include "settings/settings_migration.h"
 
-#include <stdio.h>
 #include <string.h>
 
 #include "common/memory.h"
 #include "common/setup_state.h"
+#include "common/text_format.h"
 #include "settings/app_list.h"
 #include "settings/settings_store.h"
 
@@ -111,7 +111,7 @@ void ConvertOldClipPrint() {
   record.formatCount = 1;
 
   char path[kKeyPathSize];
-  snprintf(path, sizeof path, "%s\\ClipPrint", kOlderProductKeyPath);
+  FormatString(path, sizeof path, "%s\\ClipPrint", kOlderProductKeyPath);
   HKEY key;
   if (RegOpenKeyExA(HKEY_CURRENT_USER, path, 0, KEY_READ, &key) == ERROR_SUCCESS) {
     DWORD number = 0;  // a value shorter than four bytes is zero-extended
@@ -344,7 +344,7 @@ void RegisterUninstall(const char* folder) {
     return;
   // Quoted, so that a folder with spaces cannot start another program.
   char command[kAppPathSize + 32];
-  int length = snprintf(command, sizeof command, "\"%s\\Morvantile.exe\" /uninstall", folder);
+  int length = FormatString(command, sizeof command, "\"%s\\Morvantile.exe\" /uninstall", folder);
   if (length > 0 && static_cast<size_t>(length) < sizeof command)
     RegSetValueExA(key, "UninstallString", 0, REG_SZ, reinterpret_cast<const BYTE*>(command),
                    static_cast<DWORD>(length + 1));
@@ -360,7 +360,7 @@ int MigrateSettings(const char* targetFolder) {
 
   char savedKeyPath[kKeyPathSize];
   MemCopy(savedKeyPath, SetupState.settingsKeyPath, sizeof savedKeyPath);
-  snprintf(SetupState.settingsKeyPath, sizeof SetupState.settingsKeyPath, "%s",
+  FormatString(SetupState.settingsKeyPath, sizeof SetupState.settingsKeyPath, "%s",
            kOlderProductKeyPath);
 
   if (version == 0) {

@@ -1,10 +1,10 @@
 #include "settings/settings_store.h"
 
-#include <stdio.h>
 #include <string.h>
 
 #include "common/memory.h"
 #include "common/setup_state.h"
+#include "common/text_format.h"
 
 namespace {
 
@@ -126,8 +126,8 @@ uint32_t PackSizeFormat(const ClipPrintSettings* settings) {
 }
 
 int SettingsKeyPath(const char* subKey, char* path) {
-  int length = subKey ? snprintf(path, kKeyPathSize, "%s\\%s", SetupState.settingsKeyPath, subKey)
-                      : snprintf(path, kKeyPathSize, "%s", SetupState.settingsKeyPath);
+  int length = subKey ? FormatString(path, kKeyPathSize, "%s\\%s", SetupState.settingsKeyPath, subKey)
+                      : FormatString(path, kKeyPathSize, "%s", SetupState.settingsKeyPath);
   return length >= 0 && static_cast<unsigned>(length) < kKeyPathSize;
 }
 
@@ -279,7 +279,12 @@ void WriteClipPrint(ClipPrintSettings* settings) {
 }
 
 void ReadScreensaver(ScreensaverSettings* settings) {
-  ScreensaverSettings record = {0, UpperLeft, LowerRight, 4, 2};
+  // Copied from read-only data: an initialiser list (or a plain structure
+  // copy) makes i686 GCC keep its own template in a writable section, which
+  // costs the program a whole section of its file.
+  static const ScreensaverSettings kDefaults = {0, UpperLeft, LowerRight, 4, 2};
+  ScreensaverSettings record;
+  MemCopy(&record, &kDefaults, sizeof record);
   int complete = 0;
   HKEY key;
   if (OpenSettingsKey("Screensaver", KEY_READ, &key)) {

@@ -1,7 +1,8 @@
 #include "settings/settings_text.h"
 
-#include <stdio.h>
 #include <string.h>
+
+#include "common/text_format.h"
 
 uint16_t ParseDecimal(const char* text) {
   uint16_t value = 0;
@@ -38,7 +39,7 @@ void ParseRectText(const char* text, SettingsRect* rect) {
 }
 
 void FormatRectText(const SettingsRect* rect, char* text) {
-  snprintf(text, kRectTextSize, "%d,%d,%d,%d", static_cast<int>(rect->left),
+  FormatString(text, kRectTextSize, "%d,%d,%d,%d", static_cast<int>(rect->left),
            static_cast<int>(rect->top), static_cast<int>(rect->right),
            static_cast<int>(rect->bottom));
 }

@@ -198,11 +198,14 @@ int RunSetup(HINSTANCE instance, HINSTANCE, LPSTR commandLine, int) {
   return exitCode;
 }
 
-int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int) {
+// The program's entry point: the C runtime's start-up code is not linked
+// (nothing here needs it), so the process ends here with ExitProcess.
+extern "C" void WINAPI SetupEntry() {
   // Before anything can load a DLL: a planted one in our folder must never run.
   RestrictDllSearchPath();
-  // The arguments come from the whole command line, not from the C
-  // runtime's start-up code, which the program may do without.
+  ResetSetupState();
+  // The arguments come from the whole command line: there is no C runtime
+  // start-up code to split it.
   char* arguments = const_cast<char*>(SkipProgramName(GetCommandLineA()));
   ExitProcess(static_cast<UINT>(RunSetup(GetModuleHandleA(nullptr), nullptr, arguments, SW_SHOWDEFAULT)));
 }

@@ -11,6 +11,8 @@ trap 'tools/stop-wine' EXIT
 unset DISPLAY   # the Windows tests get their own virtual 1024x768 screen
 
 status=0
+echo "== size budgets of the shipped programs (build/win32)"
+bash tools/size-report.sh --check build/win32 || status=1
 echo "== native tests (build/host)"
 ctest --test-dir build/host --output-on-failure -j "$(nproc)" || status=1
 echo "== Windows tests under Wine (build/win64)"

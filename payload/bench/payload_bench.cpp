@@ -1,13 +1,17 @@
 // payload-bench [FILE...]
 // For each file of the fixed corpus (files of Debian packages found on the
 // build machine) and each FILE given: input bytes, our stream bytes, gzip -9
-// and xz -9 bytes, and our decode speed beside zlib's inflate, both measured
-// in this run. Ends with a total line.
+// and xz -9 bytes, our decode speed beside zlib's inflate, and our encode
+// speed, all measured in this run. Ends with a total line. Then decode time
+// against inflate for multi-megabyte outputs, and the encoder on inputs
+// that are hard for its copy search. Times are processor time of this
+// process, steadier than wall time on a shared machine.
 #include <stdio.h>
 #include <string.h>
+#include <time.h>
 #include <zlib.h>
 
-#include <chrono>
+#include <algorithm>
 #include <string>
 #include <vector>
 
@@ -47,10 +51,7 @@ static long CompressedBy(const char* command, const std::string& path) {
   return pclose(pipe) == 0 ? total : -1;
 }
 
-static double Seconds() {
-  using namespace std::chrono;
-  return duration<double>(steady_clock::now().time_since_epoch()).count();
-}
+static double Seconds() { return static_cast<double>(clock()) / CLOCKS_PER_SEC; }
 
 // Runs `work` repeatedly for at least a quarter of a second; returns the
 // time of one run.
@@ -70,21 +71,26 @@ struct Totals {
   double input = 0, ours = 0, gzip = 0, xz = 0, decodeSeconds = 0, inflateSeconds = 0, encodeSeconds = 0;
 };
 
-static bool Measure(const std::string& path, Totals* totals) {
-  std::vector<uint8_t> data;
-  if (!ReadFile(path, &data) || data.empty()) return false;
+struct Speeds {
+  bool roundTrip = false;
+  size_t stream = 0;
+  double encode = 0, decode = 0, inflate = 0;   // seconds for one run
+};
 
+static Speeds Time(const std::vector<uint8_t>& data) {
+  Speeds speeds;
   double encodeStart = Seconds();
   std::vector<uint8_t> stream = EncodePayload(data.data(), data.size());
-  double encodeSeconds = Seconds() - encodeStart;
+  speeds.encode = Seconds() - encodeStart;
+  speeds.stream = stream.size();
 
-  bool roundTrip = false;
-  double decode = TimeOf([&] {
+  speeds.decode = TimeOf([&] {
     unsigned char* output = nullptr;
     payloadInputCursor = stream.data();
     payloadInputEnd = stream.data() + stream.size();
-    roundTrip = DecodePayload(&output) && payloadOutputCount == data.size() &&
-                memcmp(output, data.data(), data.size()) == 0;
+    speeds.roundTrip = DecodePayload(&output) && payloadOutputCount == data.size() &&
+                       memcmp(output, data.data(), data.size()) == 0;
+    payloadInputCursor = payloadInputEnd = nullptr;
     MemFree(output);
   });
 
@@ -92,44 +98,115 @@ static bool Measure(const std::string& path, Totals* totals) {
   std::vector<uint8_t> packed(packedSize);
   compress2(packed.data(), &packedSize, data.data(), data.size(), 9);
   std::vector<uint8_t> unpacked(data.size());
-  double inflate = TimeOf([&] {
+  speeds.inflate = TimeOf([&] {
     uLongf size = unpacked.size();
     uncompress(unpacked.data(), &size, packed.data(), packedSize);
   });
+  return speeds;
+}
 
+static bool Measure(const std::string& path, Totals* totals) {
+  std::vector<uint8_t> data;
+  if (!ReadFile(path, &data) || data.empty()) return false;
+  Speeds speeds = Time(data);
   long gzip = CompressedBy("gzip -9 -c", path);
   long xz = CompressedBy("xz -9 -c", path);
   const char* name = strrchr(path.c_str(), '/') ? strrchr(path.c_str(), '/') + 1 : path.c_str();
   double megabytes = data.size() / 1e6;
-  printf("%-22s %9zu %9zu %9ld %9ld %+7.2f%% %9.1f %9.1f %7.2f%s\n", name, data.size(), stream.size(), gzip, xz,
-         100.0 * (static_cast<double>(stream.size()) / gzip - 1), megabytes / decode, megabytes / inflate,
-         encodeSeconds, roundTrip ? "" : "  ROUND TRIP FAILED");
+  printf("%-22s %9zu %9zu %9ld %9ld %+7.2f%% %9.1f %9.1f %8.2f%s\n", name, data.size(), speeds.stream, gzip, xz,
+         100.0 * (static_cast<double>(speeds.stream) / gzip - 1), megabytes / speeds.decode,
+         megabytes / speeds.inflate, megabytes / speeds.encode, speeds.roundTrip ? "" : "  ROUND TRIP FAILED");
   totals->input += data.size();
-  totals->ours += stream.size();
+  totals->ours += speeds.stream;
   totals->gzip += gzip;
   totals->xz += xz;
-  totals->decodeSeconds += decode;
-  totals->inflateSeconds += inflate;
-  totals->encodeSeconds += encodeSeconds;
-  return roundTrip;
+  totals->decodeSeconds += speeds.decode;
+  totals->inflateSeconds += speeds.inflate;
+  totals->encodeSeconds += speeds.encode;
+  return speeds.roundTrip;
+}
+
+// Decode time grows with the output alone: the corpus, repeated to several
+// megabytes, beside inflate on the same bytes.
+static bool MeasureLargeOutputs(const std::vector<uint8_t>& corpus) {
+  printf("\n%-22s %9s %9s %9s %9s %7s\n", "large output", "bytes", "ours", "dec s", "zlib s", "ratio");
+  bool ok = true;
+  for (size_t megabytes : {1, 2, 4, 8}) {
+    std::vector<uint8_t> data;
+    while (data.size() < megabytes << 20) data.insert(data.end(), corpus.begin(), corpus.end());
+    data.resize(megabytes << 20);
+    Speeds speeds = Time(data);
+    printf("corpus to %zu MB%-8s %9zu %9zu %9.3f %9.3f %6.1fx%s\n", megabytes, "", data.size(), speeds.stream,
+           speeds.decode, speeds.inflate, speeds.decode / speeds.inflate, speeds.roundTrip ? "" : "  ROUND TRIP FAILED");
+    ok = ok && speeds.roundTrip;
+  }
+  return ok;
+}
+
+// Inputs that are hard for the copy search: dense chains whose copies
+// never reach the longest length, long runs, near-repeats.
+static bool MeasureHardInputs() {
+  printf("\n%-22s %9s %9s %9s %9s\n", "hard input (2 MB)", "bytes", "ours", "enc MB/s", "dec MB/s");
+  const size_t size = 2u << 20;
+  uint32_t state = 12345;
+  auto next = [&state] {   // xorshift: no short cycles in the low bits
+    state ^= state << 13;
+    state ^= state >> 17;
+    state ^= state << 5;
+    return state;
+  };
+  struct Input {
+    const char* name;
+    std::vector<uint8_t> bytes;
+  };
+  std::vector<Input> inputs(5, Input{"", std::vector<uint8_t>(size)});
+  inputs[0].name = "noise over a, b";
+  inputs[1].name = "noise over ACGT";
+  inputs[2].name = "noise, all bytes";
+  inputs[3].name = "zeros";
+  inputs[4].name = "64-byte records, 1 off";
+  for (size_t i = 0; i < size; ++i) {
+    inputs[0].bytes[i] = static_cast<uint8_t>('a' + next() % 2);
+    inputs[1].bytes[i] = static_cast<uint8_t>("ACGT"[next() % 4]);
+    inputs[2].bytes[i] = static_cast<uint8_t>(next());
+  }
+  std::vector<uint8_t> record(64);
+  for (auto& byte : record) byte = static_cast<uint8_t>(next());
+  for (size_t i = 0; i < size; i += 64) {
+    std::copy(record.begin(), record.end(), inputs[4].bytes.begin() + static_cast<long>(i));
+    inputs[4].bytes[i + next() % 64] = static_cast<uint8_t>(next());
+  }
+  bool ok = true;
+  for (const Input& input : inputs) {
+    Speeds speeds = Time(input.bytes);
+    double megabytes = size / 1e6;
+    printf("%-22s %9zu %9zu %9.2f %9.1f%s\n", input.name, size, speeds.stream, megabytes / speeds.encode,
+           megabytes / speeds.decode, speeds.roundTrip ? "" : "  ROUND TRIP FAILED");
+    ok = ok && speeds.roundTrip;
+  }
+  return ok;
 }
 
 int main(int argc, char** argv) {
-  printf("%-22s %9s %9s %9s %9s %8s %9s %9s %7s\n", "file", "input", "ours", "gzip -9", "xz -9", "vs gzip",
-         "dec MB/s", "zlib MB/s", "enc s");
+  printf("%-22s %9s %9s %9s %9s %8s %9s %9s %8s\n", "file", "input", "ours", "gzip -9", "xz -9", "vs gzip",
+         "dec MB/s", "zlib MB/s", "enc MB/s");
   Totals totals;
   bool ok = true;
   std::vector<std::string> files(kCorpus, kCorpus + sizeof kCorpus / sizeof kCorpus[0]);
   for (int i = 1; i < argc; ++i) files.push_back(argv[i]);
+  std::vector<uint8_t> corpus;
   for (const std::string& path : files) {
     if (!Measure(path, &totals)) {
       fprintf(stderr, "payload-bench: skipped %s (missing, empty or failed)\n", path.c_str());
       ok = false;
     }
+    ReadFile(path, &corpus);
   }
   double megabytes = totals.input / 1e6;
-  printf("%-22s %9.0f %9.0f %9.0f %9.0f %+7.2f%% %9.1f %9.1f %7.2f\n", "total", totals.input, totals.ours,
+  printf("%-22s %9.0f %9.0f %9.0f %9.0f %+7.2f%% %9.1f %9.1f %8.2f\n", "total", totals.input, totals.ours,
          totals.gzip, totals.xz, 100.0 * (totals.ours / totals.gzip - 1), megabytes / totals.decodeSeconds,
-         megabytes / totals.inflateSeconds, totals.encodeSeconds);
+         megabytes / totals.inflateSeconds, megabytes / totals.encodeSeconds);
+  if (!corpus.empty()) ok = MeasureLargeOutputs(corpus) && ok;
+  ok = MeasureHardInputs() && ok;
   return ok ? 0 : 1;
 }

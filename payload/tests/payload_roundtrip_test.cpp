@@ -1,5 +1,7 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
+
 #include "payload/payload_encoder.h"
 #include "payload/tests/payload_test_support.h"
 
@@ -22,18 +24,47 @@ TEST(PayloadRoundTrip, SizesAroundTheOutputStep) {
   }
 }
 
-#ifdef _WIN32
-TEST(PayloadRoundTrip, OutputBlockGrowsInWholeSteps) {
-  // The block handed over comes from the process heap and is sized in
-  // whole 4,096-byte steps.
+// Many megabytes from a short stream: 64 literals, then copies of them.
+static std::vector<uint8_t> LongRunStream(size_t size, std::vector<uint8_t>* expected) {
+  StreamBuilder builder;
+  for (size_t i = 0; i < size && i < 64; ++i) builder.Literal(static_cast<uint8_t>('a' + i % 26));
+  size_t left = size > 64 ? size - 64 : 0;
+  while (left >= 3) {
+    // Copies of 3 to 64 bytes; none leaves a remainder too short to copy.
+    size_t length = std::min<size_t>(left, 64);
+    if (left - length > 0 && left - length < 3) length = 32;
+    builder.Copy(static_cast<int>(length), 64);
+    left -= length;
+  }
+  for (; left > 0; --left) builder.Literal('z');
+  std::vector<uint8_t> stream = builder.Finish();
+  *expected = builder.expected();
+  return stream;
+}
+
+TEST(PayloadRoundTrip, OutputBlockIsAWholeNumberOfStepsAtEverySize) {
+  // However the decoder grows its output, the block handed over is the
+  // decoded bytes rounded up to whole 4,096-byte steps, zero after them.
   for (size_t size : {1, 4095, 4096, 4097, 109568}) {
     std::vector<uint8_t> data = TextLikeBytes(size, 9);
     DecodeResult decoded = DecodeStream(EncodePayload(data.data(), data.size()));
     ASSERT_EQ(decoded.ok, 1);
-    EXPECT_EQ(decoded.capacity, (size + 4095) / 4096 * 4096) << size;
+    EXPECT_TRUE(decoded.tailZero);
+    if (decoded.capacity) {
+      EXPECT_EQ(decoded.capacity, (size + 4095) / 4096 * 4096) << size;
+    }
+  }
+  for (size_t size : {2097152, 2097153, 3 * 1048576 + 5, 7 * 1048576 + 4096}) {
+    std::vector<uint8_t> expected;
+    DecodeResult decoded = DecodeStream(LongRunStream(size, &expected));
+    ASSERT_EQ(decoded.ok, 1);
+    EXPECT_TRUE(decoded.tailZero) << size;
+    EXPECT_TRUE(decoded.bytes == expected) << size;
+    if (decoded.capacity) {
+      EXPECT_EQ(decoded.capacity, (size + 4095) / 4096 * 4096) << size;
+    }
   }
 }
-#endif
 
 TEST(PayloadRoundTrip, LargeFilesOfEveryKind) {
   const size_t size = 110 * 1024;
@@ -48,4 +79,21 @@ TEST(PayloadRoundTrip, GreedyParseToo) {
   greedy.optimalParse = false;
   ExpectRoundTrip(ExecutableLikeBytes(60000, 4), greedy);
   ExpectRoundTrip(TextLikeBytes(60000, 5), greedy);
+}
+
+// Noise over two or four letters: every three-byte chain is dense and no
+// copy reaches the longest length, so the copy search moves to its sparser
+// chains. Copies that repeat earlier noise must still be found in full.
+TEST(PayloadRoundTrip, NoiseOverFewLettersStillFindsItsRepeats) {
+  for (int letters : {2, 4}) {
+    std::vector<uint8_t> noise = RandomBytes(9000, static_cast<uint32_t>(letters));
+    for (auto& byte : noise) byte = static_cast<uint8_t>('a' + byte % letters);
+    std::vector<uint8_t> twice = noise;
+    twice.insert(twice.end(), noise.begin(), noise.end());
+    ExpectRoundTrip(twice);
+    size_t once = EncodePayload(noise.data(), noise.size()).size();
+    size_t repeated = EncodePayload(twice.data(), twice.size()).size();
+    // 9,000 bytes again from one distance: about 141 copies of 64 bytes.
+    EXPECT_LT(repeated, once + 141 * 4) << letters << " letters";
+  }
 }

@@ -7,6 +7,11 @@
 
 #ifdef _WIN32
 #include <windows.h>
+#elif defined(__has_feature)
+#if __has_feature(address_sanitizer)
+#include <sanitizer/allocator_interface.h>
+#define MV_BLOCK_SIZE_KNOWN 1
+#endif
 #endif
 
 #include "common/memory.h"
@@ -28,6 +33,8 @@ DecodeResult DecodeStream(const std::vector<uint8_t>& stream, size_t inputLength
     if (output) {
 #ifdef _WIN32
       result.capacity = HeapSize(GetProcessHeap(), 0, output);
+#elif defined(MV_BLOCK_SIZE_KNOWN)
+      result.capacity = __sanitizer_get_allocated_size(output);
 #endif
       result.bytes.assign(output, output + payloadOutputCount);
       size_t capacity = (payloadOutputCount + 4095) / 4096 * 4096;

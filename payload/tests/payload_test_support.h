@@ -15,7 +15,7 @@ struct DecodeResult {
   bool handedBlock = false;       // a block came back through the out parameter
   bool tailZero = true;           // every byte after the decoded ones, to the next 4,096, is zero
   size_t inputConsumed = 0;       // bytes the decoder read from the input
-  size_t capacity = 0;            // size of the handed-over heap block (Windows only; 0 elsewhere)
+  size_t capacity = 0;            // size of the handed-over heap block (0 where it cannot be read)
   std::vector<uint8_t> bytes;
 };
 
