@@ -8,7 +8,6 @@ set(CMAKE_FIND_ROOT_PATH /usr/${MV_TRIPLE})
 set(CMAKE_FIND_ROOT_PATH_MODE_PROGRAM NEVER)
 set(CMAKE_FIND_ROOT_PATH_MODE_LIBRARY ONLY)
 set(CMAKE_FIND_ROOT_PATH_MODE_INCLUDE ONLY)
-if(MV_TRIPLE STREQUAL "x86_64-w64-mingw32")
-  # CTest runs the Windows tests through Wine, in a private prefix.
-  set(CMAKE_CROSSCOMPILING_EMULATOR ${CMAKE_CURRENT_LIST_DIR}/../tools/wine-run)
-endif()
+# CTest runs the Windows tests through Wine, in the private prefix; the PE32
+# ones run there too, under WoW64 (tools/wine-run starts the 32-bit loader).
+set(CMAKE_CROSSCOMPILING_EMULATOR ${CMAKE_CURRENT_LIST_DIR}/../tools/wine-run)

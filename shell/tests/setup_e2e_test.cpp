@@ -1,7 +1,11 @@
 // The real MorvantileSetup.exe, driven like a user: pages, buttons, focus,
 // message boxes, then the files, registry and exit code it leaves behind.
 // Every scenario installs into a private temporary folder (named by
-// "LastPath") and removes its keys, files and shortcut before and after.
+// "LastPath", or the default folder under Program Files) and removes its
+// keys, files and shortcut before and after.
+// The same scenarios drive the shipped PE32 setup when MV_SETUP_BUILD=pe32:
+// the uninstall entry and the folders are then looked for where a 32-bit
+// program puts them on 64-bit Windows (see setup_build.h).
 #include <gtest/gtest.h>
 #include <windows.h>
 #include <commctrl.h>
@@ -14,6 +18,7 @@
 #include <vector>
 
 #include "common/tests/test_registry.h"
+#include "shell/tests/setup_build.h"
 #include "shell/tests/setup_driver.h"
 
 namespace {
@@ -27,7 +32,16 @@ const char kOlderCompanyKey[] = "Software\\Vorn";
 const char kUninstallKey[] = "Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\Morvantile";
 const char kComplete[] = "Installation complete.\n\nThank you for using Morvantile.";
 
-std::string SetupProgram() { return WindowsPath(MV_SETUP_EXE); }
+const SetupBuild& Build() { return BuildUnderTest(); }
+std::string SetupProgram() { return Build().setup; }
+
+// How long a program of the build under test may take to show its first
+// window: a 32-bit process start costs about a minute of CPU under the
+// emulation that runs 32-bit Wine here, more on a busy machine.
+DWORD StartTimeout() { return Build().pe32 ? 400000 : 30000; }
+
+// The uninstall entry in the registry view of the build under test.
+std::string UninstallText(const char* name) { return ReadMachineText(Build().registryView, kUninstallKey, name); }
 
 std::string ReadFile(const std::string& path) {
   std::ifstream in(path, std::ios::binary);
@@ -72,13 +86,6 @@ std::string StartupShortcut() {
   return std::string(folder) + "\\Morvantile.lnk";
 }
 
-std::string ReadString(HKEY root, const char* path, const char* name) {
-  char value[2048] = "";
-  DWORD size = sizeof value - 1;
-  if (RegGetValueA(root, path, name, RRF_RT_REG_SZ, nullptr, value, &size) != ERROR_SUCCESS) return "<none>";
-  return value;
-}
-
 void SetDword(HKEY root, const char* path, const char* name, DWORD value) {
   HKEY key;
   ASSERT_EQ(RegCreateKeyExA(root, path, 0, nullptr, 0, KEY_WRITE, nullptr, &key, nullptr), ERROR_SUCCESS);
@@ -115,6 +122,35 @@ std::string ProcessImage(DWORD pid) {
   QueryFullProcessImageNameA(process, 0, path, &size);
   CloseHandle(process);
   return path;
+}
+
+// Runs a program to its end; its exit code, or STILL_ACTIVE when it hangs.
+DWORD RunToEnd(const std::string& commandLine, DWORD timeoutMs = 60000) {
+  STARTUPINFOA startup = {};
+  startup.cb = sizeof startup;
+  PROCESS_INFORMATION process = {};
+  std::vector<char> line(commandLine.begin(), commandLine.end());
+  line.push_back('\0');
+  if (!CreateProcessA(nullptr, line.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup, &process))
+    return STILL_ACTIVE;
+  CloseHandle(process.hThread);
+  DWORD code = STILL_ACTIVE;
+  if (WaitForSingleObject(process.hProcess, timeoutMs) == WAIT_OBJECT_0) GetExitCodeProcess(process.hProcess, &code);
+  else TerminateProcess(process.hProcess, 1);
+  CloseHandle(process.hProcess);
+  return code;
+}
+
+// Settings of the older generation (1.50) or of 2.04, with values that
+// every part of the migration converts.
+void PlantOlderSettings(const char* key, DWORD upgradeVer) {
+  SetDword(HKEY_CURRENT_USER, key, "UpgradeVer", upgradeVer);
+  SetDword(HKEY_CURRENT_USER, key, "Colors", 7);
+  if (upgradeVer < 200) SetDword(HKEY_CURRENT_USER, key, "CoverageArea", 0x01020304);
+  std::string clipPrint = std::string(key) + "\\ClipPrint";
+  SetDword(HKEY_CURRENT_USER, clipPrint.c_str(), "SizeFormat", 0x2301000C);
+  SetDword(HKEY_CURRENT_USER, clipPrint.c_str(), "HotKey", 0x20041);
+  SetString(HKEY_CURRENT_USER, clipPrint.c_str(), "FaceName", "Arial");
 }
 
 int ProgressPosition(const SetupDriver& setup) {
@@ -160,7 +196,9 @@ class SetupScenario : public ::testing::Test {
     DeleteTestKey(HKEY_CURRENT_USER, kCompanyKey);
     DeleteTestKey(HKEY_CURRENT_USER, kOlderKey);
     DeleteTestKey(HKEY_CURRENT_USER, kOlderCompanyKey);
-    DeleteTestKey(HKEY_LOCAL_MACHINE, kUninstallKey);
+    // Both views: the x86_64 settings code a scenario runs writes the 64-bit one.
+    DeleteMachineKey(KEY_WOW64_32KEY, kUninstallKey);
+    DeleteMachineKey(KEY_WOW64_64KEY, kUninstallKey);
     DeleteFileA(StartupShortcut().c_str());
   }
   // The folder the setup proposes: "LastPath" of the product's key.
@@ -169,7 +207,7 @@ class SetupScenario : public ::testing::Test {
   // Starts the setup and waits for its Welcome page.
   void Launch(SetupDriver& setup) {
     ASSERT_TRUE(setup.Start());
-    ASSERT_NE(setup.WaitForWizard(), nullptr);
+    ASSERT_NE(setup.WaitForWizard(StartTimeout()), nullptr);
     ASSERT_TRUE(setup.WaitForPage(Page::Welcome));
   }
 
@@ -183,6 +221,7 @@ class SetupScenario : public ::testing::Test {
 
   // The run ends with "OK" enabled, or stops at a question.
   void WaitForRunEnd(SetupDriver& setup, DWORD timeoutMs = 30000) {
+    if (Build().pe32) timeoutMs = StartTimeout();
     ASSERT_TRUE(WaitUntil([&] { return setup.ButtonEnabled(kFinish) || setup.FindBox(); }, timeoutMs));
   }
 
@@ -190,6 +229,24 @@ class SetupScenario : public ::testing::Test {
     ASSERT_TRUE(setup.WaitForFocus(kFinish));
     setup.Press(kFinish);
     EXPECT_EQ(setup.WaitForExit(), kExitCode);
+  }
+
+  // The same registry state through the x86_64 settings code gives the
+  // same bytes, whichever build the setup was: sizes and layouts must not
+  // depend on the pointer size. (The tool does not stamp the version into
+  // the header, bytes 2-3.)
+  void ExpectWhatTheX64SettingsCodeWrites(const std::string& settings, const char* key, DWORD upgradeVer) {
+    Clean();
+    ProposeFolder(folder_);
+    PlantOlderSettings(key, upgradeVer);
+    std::string tool = "\"" + WindowsPath(MV_SETTINGS_TOOL) + "\" ";
+    std::string reference = base_ + "\\reference.MorvantileSettings";
+    ASSERT_EQ(RunToEnd(tool + "migrate \"" + folder_ + "\""), 0u);
+    ASSERT_EQ(RunToEnd(tool + "write-file \"" + reference + "\""), 0u);
+    std::string expected = ReadFile(reference);
+    ASSERT_GE(expected.size(), 4u);
+    ASSERT_GE(settings.size(), 4u);
+    EXPECT_EQ(settings.substr(4), expected.substr(4)) << Build().name << " setup and x86_64 settings code differ";
   }
 
   // The products running from the scenario's folder.
@@ -274,8 +331,8 @@ TEST_F(SetupScenario, FirstTypicalInstallationEndToEnd) {
 
   // The files, byte for byte as built; Wine's system folder has psapi.dll.
   EXPECT_TRUE(FolderThere(folder_));
-  EXPECT_EQ(ReadFile(folder_ + "\\Morvantile.exe"), ReadFile(WindowsPath(MV_PRODUCT_EXE)));
-  EXPECT_EQ(ReadFile(folder_ + "\\Morvantile.dll"), ReadFile(WindowsPath(MV_PRODUCT_DLL)));
+  EXPECT_EQ(ReadFile(folder_ + "\\Morvantile.exe"), ReadFile(Build().productExe));
+  EXPECT_EQ(ReadFile(folder_ + "\\Morvantile.dll"), ReadFile(Build().productDll));
   EXPECT_FALSE(FileThere(folder_ + "\\psapi.dll"));
   EXPECT_FALSE(FileThere(folder_ + "\\default.MorvantileSettings"));
 
@@ -284,9 +341,9 @@ TEST_F(SetupScenario, FirstTypicalInstallationEndToEnd) {
   ASSERT_TRUE(ReadShortcut(StartupShortcut(), &target, &description));
   EXPECT_EQ(lstrcmpiA(target.c_str(), (folder_ + "\\Morvantile.exe").c_str()), 0) << target;
   EXPECT_EQ(description, "Morvantile");
-  EXPECT_EQ(ReadString(HKEY_LOCAL_MACHINE, kUninstallKey, "UninstallString"),
+  EXPECT_EQ(UninstallText("UninstallString"),
             "\"" + folder_ + "\\Morvantile.exe\" /uninstall");
-  EXPECT_EQ(ReadString(HKEY_LOCAL_MACHINE, kUninstallKey, "DisplayName"), "Morvantile");
+  EXPECT_EQ(UninstallText("DisplayName"), "Morvantile");
   DWORD product = WaitForProduct();
   ASSERT_NE(product, 0u);
   EXPECT_EQ(lstrcmpiA(ProcessImage(product).c_str(), (folder_ + "\\Morvantile.exe").c_str()), 0);
@@ -420,7 +477,7 @@ TEST_F(SetupScenario, CustomKeepsEntriesAndAsksBeforeCreatingTheFolder) {
   EXPECT_EQ(setup.PageText(1014), kComplete);
   EXPECT_TRUE(FileThere(custom + "\\Morvantile.exe"));
   EXPECT_FALSE(FileThere(StartupShortcut()));
-  EXPECT_EQ(ReadString(HKEY_LOCAL_MACHINE, kUninstallKey, "UninstallString"),
+  EXPECT_EQ(UninstallText("UninstallString"),
             "\"" + custom + "\\Morvantile.exe\" /uninstall");
   EXPECT_TRUE(RunningProducts().empty()) << "started although the option was off";
   FinishAndExpectExit(setup);
@@ -596,7 +653,7 @@ TEST_F(SetupScenario, UpgradeFromTheOlderGenerationAndFromTwoPointOhFour) {
     Clean();
     RemoveTree(folder_);
     ProposeFolder(folder_);
-    SetDword(HKEY_CURRENT_USER, c.key, "UpgradeVer", c.upgradeVer);
+    PlantOlderSettings(c.key, c.upgradeVer);
     SetupDriver setup(SetupProgram());
     Launch(setup);
     EXPECT_EQ(setup.PageText(1014),
@@ -616,6 +673,8 @@ TEST_F(SetupScenario, UpgradeFromTheOlderGenerationAndFromTwoPointOhFour) {
     EXPECT_FALSE(FileThere(StartupShortcut()));
     EXPECT_TRUE(RunningProducts().empty());
     FinishAndExpectExit(setup);
+
+    ExpectWhatTheX64SettingsCodeWrites(settings, c.key, c.upgradeVer);
   }
 }
 
@@ -626,8 +685,8 @@ TEST_F(SetupScenario, UpgradeRestartsTheProductOnlyWhenACopyWasRunning) {
   SetDword(HKEY_CURRENT_USER, kProductKey, "UpgradeVer", 204);
   ASSERT_TRUE(CreateDirectoryA(folder_.c_str(), nullptr));
   std::string program = folder_ + "\\Morvantile.exe";
-  ASSERT_TRUE(CopyFileA(WindowsPath(MV_PRODUCT_EXE).c_str(), program.c_str(), FALSE));
-  ASSERT_TRUE(CopyFileA(WindowsPath(MV_PRODUCT_DLL).c_str(), (folder_ + "\\Morvantile.dll").c_str(), FALSE));
+  ASSERT_TRUE(CopyFileA(Build().productExe.c_str(), program.c_str(), FALSE));
+  ASSERT_TRUE(CopyFileA(Build().productDll.c_str(), (folder_ + "\\Morvantile.dll").c_str(), FALSE));
   STARTUPINFOA startup = {};
   startup.cb = sizeof startup;
   PROCESS_INFORMATION running = {};
@@ -648,7 +707,7 @@ TEST_F(SetupScenario, UpgradeRestartsTheProductOnlyWhenACopyWasRunning) {
   EXPECT_EQ(setup.PageText(1014), kComplete);
   EXPECT_EQ(WaitForSingleObject(running.hProcess, 5000), WAIT_OBJECT_0) << "the running copy was closed";
   ExpectProductStartedAndEndIt(running.dwProcessId);
-  EXPECT_EQ(ReadFile(program), ReadFile(WindowsPath(MV_PRODUCT_EXE)));
+  EXPECT_EQ(ReadFile(program), ReadFile(Build().productExe));
   EXPECT_FALSE(FileThere(StartupShortcut())) << "no shortcut on an upgrade";
   FinishAndExpectExit(setup);
 }
@@ -684,7 +743,8 @@ TEST_F(SetupScenario, UnwritableMachineKeyLeavesNoEntryAndSaysNothing) {
   // The uninstall key exists with a DACL that grants nothing: creating it
   // for writing fails, as without administrator rights.
   HKEY key;
-  ASSERT_EQ(RegCreateKeyExA(HKEY_LOCAL_MACHINE, kUninstallKey, 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &key, nullptr),
+  ASSERT_EQ(RegCreateKeyExA(HKEY_LOCAL_MACHINE, kUninstallKey, 0, nullptr, 0, KEY_ALL_ACCESS | Build().registryView,
+                            nullptr, &key, nullptr),
             ERROR_SUCCESS);
   SECURITY_DESCRIPTOR closed;
   InitializeSecurityDescriptor(&closed, SECURITY_DESCRIPTOR_REVISION);
@@ -694,7 +754,7 @@ TEST_F(SetupScenario, UnwritableMachineKeyLeavesNoEntryAndSaysNothing) {
   ASSERT_EQ(RegSetKeySecurity(key, DACL_SECURITY_INFORMATION, &closed), ERROR_SUCCESS);
   RegCloseKey(key);
   HKEY probe;
-  bool enforced = RegOpenKeyExA(HKEY_LOCAL_MACHINE, kUninstallKey, 0, KEY_WRITE, &probe) != ERROR_SUCCESS;
+  bool enforced = RegOpenKeyExA(HKEY_LOCAL_MACHINE, kUninstallKey, 0, KEY_WRITE | Build().registryView, &probe) != ERROR_SUCCESS;
   if (!enforced) RegCloseKey(probe);
   ASSERT_TRUE(enforced) << "this Wine does not enforce registry DACLs";
 
@@ -711,13 +771,13 @@ TEST_F(SetupScenario, UnwritableMachineKeyLeavesNoEntryAndSaysNothing) {
   FinishAndExpectExit(setup);
 
   // Open the key again to look and to clean up.
-  ASSERT_EQ(RegOpenKeyExA(HKEY_LOCAL_MACHINE, kUninstallKey, 0, WRITE_DAC, &key), ERROR_SUCCESS);
+  ASSERT_EQ(RegOpenKeyExA(HKEY_LOCAL_MACHINE, kUninstallKey, 0, WRITE_DAC | Build().registryView, &key), ERROR_SUCCESS);
   SECURITY_DESCRIPTOR open;
   InitializeSecurityDescriptor(&open, SECURITY_DESCRIPTOR_REVISION);
   SetSecurityDescriptorDacl(&open, TRUE, nullptr, FALSE);
   RegSetKeySecurity(key, DACL_SECURITY_INFORMATION, &open);
   RegCloseKey(key);
-  EXPECT_EQ(ReadString(HKEY_LOCAL_MACHINE, kUninstallKey, "UninstallString"), "<none>");
+  EXPECT_EQ(UninstallText("UninstallString"), "<none>");
 }
 
 TEST_F(SetupScenario, PlantedDllsNextToTheSetupNeverLoad) {
@@ -757,4 +817,202 @@ TEST_F(SetupScenario, PlantedDllsNextToTheSetupNeverLoad) {
   EXPECT_EQ(setup.WaitForExit(), kExitCode);
   for (const char* name : names)
     EXPECT_FALSE(FileThere(base_ + "\\" + name + ".loaded")) << name << " was loaded";
+}
+
+namespace {
+
+// Presses keys as the keyboard does: down in order, up in reverse.
+void PressKeys(std::initializer_list<WORD> keys) {
+  std::vector<INPUT> inputs;
+  for (WORD key : keys) {
+    INPUT input = {};
+    input.type = INPUT_KEYBOARD;
+    input.ki.wVk = key;
+    inputs.push_back(input);
+  }
+  for (auto key = keys.end(); key != keys.begin();) {
+    INPUT input = {};
+    input.type = INPUT_KEYBOARD;
+    input.ki.wVk = *--key;
+    input.ki.dwFlags = KEYEVENTF_KEYUP;
+    inputs.push_back(input);
+  }
+  SendInput(static_cast<UINT>(inputs.size()), inputs.data(), sizeof(INPUT));
+}
+
+// A small window of this test process, for the product to place.
+HWND SmallWindow() {
+  HWND window = CreateWindowExA(0, "STATIC", "mv-e2e placed", WS_OVERLAPPEDWINDOW | WS_VISIBLE, 7, 9, 120, 80,
+                                nullptr, nullptr, GetModuleHandleA(nullptr), nullptr);
+  if (window) SetForegroundWindow(window);
+  return window;
+}
+
+bool WaitForMove(HWND window, const RECT& from, RECT* now) {
+  return WaitUntil([&] {
+    MSG message;
+    while (PeekMessageA(&message, nullptr, 0, 0, PM_REMOVE)) DispatchMessageA(&message);
+    GetWindowRect(window, now);
+    return !EqualRect(now, &from);
+  }, 10000);
+}
+
+// Answers the uninstaller's question with Yes and its result with OK, as
+// the keyboard would (the boxes' own WM_COMMAND); returns the result's text.
+HWND UninstallBox() { return FindWindowA("#32770", "Morvantile - Uninstall"); }
+
+bool AnswerUninstallBox(HWND* box, WPARAM answer, std::string* text) {
+  if (!WaitUntil([&] { return (*box = UninstallBox()) != nullptr; }, StartTimeout())) return false;
+  *text = SetupDriver::BoxText(*box);
+  HWND answered = *box;
+  PostMessageA(answered, WM_COMMAND, answer, 0);
+  return WaitUntil([&] { return !IsWindow(answered); });
+}
+
+std::string UninstallLikeAUser(const std::string& commandLine, DWORD* exitCode) {
+  STARTUPINFOA startup = {};
+  startup.cb = sizeof startup;
+  PROCESS_INFORMATION process = {};
+  std::vector<char> line(commandLine.begin(), commandLine.end());
+  line.push_back('\0');
+  if (!CreateProcessA(nullptr, line.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup, &process))
+    return "<not started>";
+  CloseHandle(process.hThread);
+  HWND box = nullptr;
+  std::string question, result = "<no question>";
+  if (AnswerUninstallBox(&box, IDYES, &question)) {
+    result = "<no result>";
+    AnswerUninstallBox(&box, IDOK, &result);
+  }
+  if (WaitForSingleObject(process.hProcess, StartTimeout()) != WAIT_OBJECT_0) TerminateProcess(process.hProcess, 1);
+  GetExitCodeProcess(process.hProcess, exitCode);
+  CloseHandle(process.hProcess);
+  return result;
+}
+
+}  // namespace
+
+// The default folder under the build's Program Files: the installed files,
+// the uninstall entry in the build's registry view and no other, the
+// product of that build running, placing a window on its default hot key
+// and ending on WM_DESTROY; then its own /uninstall removes it all.
+class ProgramFilesScenario : public SetupScenario {
+ protected:
+  void SetUp() override {
+    SetupScenario::SetUp();
+    folder_ = ProgramFilesFor(Build()) + "\\Morvantile";
+    RemoveTree(folder_);
+  }
+  void TearDown() override {
+    for (DWORD pid : ProcessesRunningFrom(folder_, "Morvantile.exe")) EndProcess(pid);
+    SetupScenario::TearDown();
+    RemoveTree(folder_);
+  }
+};
+
+TEST_F(ProgramFilesScenario, TypicalIntoProgramFilesThenUninstall) {
+  SCOPED_TRACE(Build().name);
+  ASSERT_FALSE(ProgramFilesFor(Build()).empty());
+  SetupDriver setup(SetupProgram());
+  Launch(setup);
+  GoToOptions(setup);
+  setup.Press(kNext);
+  ASSERT_TRUE(setup.WaitForPage(Page::Progress));
+  WaitForRunEnd(setup, 120000);
+  EXPECT_EQ(setup.FindBox(), nullptr);
+  EXPECT_EQ(setup.PageText(1014), kComplete);
+
+  EXPECT_EQ(ReadFile(folder_ + "\\Morvantile.exe"), ReadFile(Build().productExe));
+  EXPECT_EQ(ReadFile(folder_ + "\\Morvantile.dll"), ReadFile(Build().productDll));
+  std::string command = "\"" + folder_ + "\\Morvantile.exe\" /uninstall";
+  EXPECT_EQ(UninstallText("UninstallString"), command);
+  REGSAM otherView = Build().pe32 ? KEY_WOW64_64KEY : KEY_WOW64_32KEY;
+  EXPECT_FALSE(MachineKeyExists(otherView, kUninstallKey)) << "the entry belongs in one registry view";
+  std::string target, description;
+  ASSERT_TRUE(ReadShortcut(StartupShortcut(), &target, &description));
+  EXPECT_EQ(lstrcmpiA(target.c_str(), (folder_ + "\\Morvantile.exe").c_str()), 0) << target;
+
+  // The product the setup started: that build's program, from the folder.
+  DWORD pid = 0;
+  ASSERT_TRUE(WaitUntil([&] {
+    std::vector<DWORD> running = ProcessesRunningFrom(folder_, "Morvantile.exe");
+    if (!running.empty()) pid = running.front();
+    return pid != 0 && ProductWindowOwner() == pid;
+  }, StartTimeout())) << "the product was not started, or shows no window";
+  HWND productWindow = FindWindowA(nullptr, "Morvantile");
+  EXPECT_EQ(IsWow64(pid), Build().pe32);
+  Sleep(500);   // its hot keys are registered after the window appears
+  HWND window = SmallWindow();
+  ASSERT_NE(window, nullptr);
+  RECT before, after;
+  GetWindowRect(window, &before);
+  PressKeys({VK_CONTROL, VK_SHIFT, VK_HOME});   // the whole area
+  EXPECT_TRUE(WaitForMove(window, before, &after)) << "the hot key placed nothing";
+  EXPECT_GT(after.right - after.left, 500);
+  DestroyWindow(window);
+  HANDLE process = OpenProcess(SYNCHRONIZE | PROCESS_QUERY_LIMITED_INFORMATION, FALSE, pid);
+  ASSERT_NE(process, nullptr);
+  DWORD_PTR ignored = 0;
+  SendMessageTimeoutA(productWindow, WM_DESTROY, 0, 0, SMTO_ABORTIFHUNG, 5000, &ignored);
+  EXPECT_EQ(WaitForSingleObject(process, 30000), WAIT_OBJECT_0) << "WM_DESTROY ends the product";
+  DWORD productExit = 99;
+  GetExitCodeProcess(process, &productExit);
+  EXPECT_EQ(productExit, 0u);
+  CloseHandle(process);
+  FinishAndExpectExit(setup);
+
+  // Uninstall with the command the entry holds.
+  DWORD uninstallExit = 99;
+  std::string result = UninstallLikeAUser(command, &uninstallExit);
+  EXPECT_NE(result.find("Morvantile was removed from this computer."), std::string::npos) << result;
+  EXPECT_EQ(uninstallExit, 0u);
+  EXPECT_TRUE(WaitUntil([&] { return !FolderThere(folder_); }, StartTimeout())) << "the folder goes last";
+  EXPECT_FALSE(MachineKeyExists(Build().registryView, kUninstallKey));
+  EXPECT_FALSE(FileThere(StartupShortcut()));
+  EXPECT_FALSE(TestKeyExists(HKEY_CURRENT_USER, kProductKey));
+}
+
+// The system folder that build sees without psapi.dll (the 32-bit one is
+// syswow64 under WoW64): the setup brings its own. The file is put back
+// whatever happens.
+class NoSystemProcessStatus : public SetupScenario {
+ protected:
+  void SetUp() override {
+    SetupScenario::SetUp();
+    system_ = SystemFolderFor(Build()) + "\\psapi.dll";
+    away_ = system_ + ".mv-e2e-away";
+    if (FileThere(away_)) MoveFileExA(away_.c_str(), system_.c_str(), MOVEFILE_REPLACE_EXISTING);
+    ASSERT_TRUE(FileThere(system_)) << system_;
+    ASSERT_TRUE(MoveFileA(system_.c_str(), away_.c_str())) << system_;
+  }
+  void TearDown() override {
+    SetupScenario::TearDown();
+    if (FileThere(away_)) MoveFileExA(away_.c_str(), system_.c_str(), MOVEFILE_REPLACE_EXISTING);
+    EXPECT_TRUE(FileThere(system_)) << "put back: " << system_;
+  }
+  std::string system_, away_;
+};
+
+TEST_F(NoSystemProcessStatus, UpgradeFromTheOlderGenerationBringsItsOwn) {
+  // An upgrade from 1.50: one process of the build under test (it starts
+  // nothing), which covers the settings migration of that build too.
+  SCOPED_TRACE(Build().name);
+  ProposeFolder(folder_);
+  PlantOlderSettings(kOlderKey, 150);
+  SetupDriver setup(SetupProgram());
+  Launch(setup);
+  GoToOptions(setup);
+  EXPECT_TRUE(setup.IsChecked(1015));
+  setup.Press(kNext);   // Upgrade, recommended
+  ASSERT_TRUE(setup.WaitForPage(Page::Progress));
+  WaitForRunEnd(setup);
+  EXPECT_EQ(setup.FindBox(), nullptr);
+  EXPECT_EQ(setup.PageText(1014), kComplete);
+  EXPECT_EQ(ReadFile(folder_ + "\\psapi.dll"), ReadFile(Build().processStatusDll));
+  EXPECT_EQ(ReadFile(folder_ + "\\Morvantile.exe"), ReadFile(Build().productExe));
+  std::string settings = ReadFile(folder_ + "\\default.MorvantileSettings");
+  EXPECT_FALSE(TestKeyExists(HKEY_CURRENT_USER, kOlderKey));
+  EXPECT_FALSE(TestKeyExists(HKEY_CURRENT_USER, kProductKey));
+  FinishAndExpectExit(setup);
+  ExpectWhatTheX64SettingsCodeWrites(settings, kOlderKey, 150);
 }
