@@ -8,6 +8,10 @@
 typedef uint16_t ProductVersion;
 const ProductVersion kSetupVersion = 0x0304;   // this setup installs 3.04
 
+// The product's web page: the wizard's links and the Apps entry's
+// "URLInfoAbout".
+inline constexpr char kProductWebPage[] = "https://www.quillfern.example/morvantile/";
+
 // A placement area of the product. Stored as a signed 32-bit code; values
 // outside the enumerators occur in the registry and must survive.
 enum Area : int32_t {

@@ -4,8 +4,8 @@
 
 #include "common/folder_path.h"
 #include "common/memory.h"
+#include "common/setup_state.h"
 #include "install/file_helpers.h"
-#include "install/setup_state.h"
 #include "settings/settings_migration.h"
 #include "settings/settings_store.h"
 

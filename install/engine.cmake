@@ -1,10 +1,10 @@
-# The installation engine: file helpers, detection, registration and the
-# installation sequence of the Progress page. Windows only (included by
-# install/CMakeLists.txt after setup_state).
+# The installation engine: file helpers, detection, registration, the log
+# and the ten installation steps, with no window of its own. Windows only.
 add_library(install_engine STATIC
   file_helpers.cpp
   detection.cpp
   registration.cpp
+  install_log.cpp
   install_sequence.cpp)
 target_include_directories(install_engine PUBLIC ${CMAKE_SOURCE_DIR})
 # Only DLLs that Windows always takes from the system folder are imported;
@@ -13,17 +13,16 @@ target_link_libraries(install_engine PUBLIC setup_state common ole32 shell32 uui
 mv_warnings(install_engine)
 target_compile_options(install_engine PRIVATE -fno-exceptions -fno-rtti)
 
-# The sequence calls into the settings, payload and shell subsystems, whose
-# folders are configured after this one: link whichever of their libraries
-# exist once the whole project has been read.
-function(mv_link_engine_collaborators)
-  foreach(library settings payload_extraction shell_ui)
-    if(TARGET ${library})
-      target_link_libraries(install_engine PUBLIC ${library})
-    endif()
-  endforeach()
-endfunction()
-cmake_language(DEFER DIRECTORY ${CMAKE_SOURCE_DIR} CALL mv_link_engine_collaborators)
+# The steps call into the settings and payload subsystems (configured after
+# this folder; the names resolve when the project is generated).
+target_link_libraries(install_engine PUBLIC settings payload_extraction)
+
+# settings-tool: the settings migration, the settings file and detection,
+# run on their own for support and tests.
+add_executable(settings-tool settings_tool.cpp)
+target_link_libraries(settings-tool PRIVATE settings install_engine)
+mv_windows_program(settings-tool)
+set_target_properties(settings-tool PROPERTIES RUNTIME_OUTPUT_DIRECTORY ${CMAKE_BINARY_DIR})
 
 if(BUILD_TESTING)
   # A stand-in for the product: a version resource (product 3.4.0.0, file
@@ -43,16 +42,12 @@ if(BUILD_TESTING)
   mv_test(registration_test SOURCES tests/registration_test.cpp LIBS install_engine)
   add_dependencies(registration_test product_probe)
 
-  if(TARGET settings-tool OR EXISTS ${CMAKE_SOURCE_DIR}/settings/settings_tool.cpp)
-    mv_test(engine_tool_test SOURCES tests/engine_tool_test.cpp LIBS common)
-    add_dependencies(engine_tool_test settings-tool)
-  endif()
+  # The steps with a recording host and no window, against the stand-ins.
+  mv_test(install_engine_test
+    SOURCES tests/install_engine_test.cpp tests/sequence_stand_ins.cpp
+            install_sequence.cpp install_log.cpp file_helpers.cpp
+    LIBS setup_state common)
 
-  # The sequence against recording stand-ins for the other subsystems and for
-  # registration, built from the sources so that no real collaborator links.
-  mv_test(install_sequence_test
-    SOURCES tests/install_sequence_test.cpp tests/sequence_stand_ins.cpp
-            install_sequence.cpp file_helpers.cpp
-    LIBS setup_state common comctl32)
-  add_dependencies(install_sequence_test product_probe)
+  mv_test(engine_tool_test SOURCES tests/engine_tool_test.cpp LIBS common)
+  add_dependencies(engine_tool_test settings-tool)
 endif()

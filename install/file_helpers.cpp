@@ -4,7 +4,7 @@
 
 #include "common/text_format.h"
 
-#include "install/setup_state.h"
+#include "common/setup_state.h"
 
 int FileExists(const char* path) {
   WIN32_FIND_DATAA found;

@@ -1,29 +1,20 @@
 #include "install/install_sequence.h"
 
-#include <commctrl.h>
+#include <windows.h>
 
 #include "common/folder_path.h"
+#include "common/setup_state.h"
 #include "common/types.h"
 #include "install/file_helpers.h"
+#include "install/install_log.h"
 #include "install/registration.h"
-#include "install/setup_state.h"
 #include "payload/payload_extractor.h"
 #include "settings/settings_file.h"
 #include "settings/settings_migration.h"
-#include "shell/link_label.h"
 
 namespace {
 
-// Controls of the page and buttons of the wizard frame.
-const int kProgressBar = 1009;
-const int kStatusText = 1014;
-const int kLinkText = 1016;
-const int kBackButton = 0x3023;
-const int kFinishButton = 0x3025;
-
-const int kStepCount = 10;
 const UINT kRepaintWaitMs = 1000;   // per window, in step 1
-const char kCaption[] = "Morvantile - Installation";
 const char kPayloadType[] = "FILE_RESOURCE";
 const WORD kLibraryPayload = 102;
 const WORD kProgramPayload = 101;
@@ -35,24 +26,76 @@ const char kDamagedSetup[] =
 const int kMessageSize = 2048 + 256;
 
 // A step returns 1 when it succeeded; a step that fails the run returns 0
-// and leaves the status text for the page in `failure` (kMessageSize bytes).
+// and leaves the status text for the host in `failure` (kMessageSize bytes).
 int Fail(char* failure, const char* text) {
   lstrcpynA(failure, text, kMessageSize);
   return 0;
 }
 
-int Ask(HWND page, const char* text, UINT buttons) {
-  return MessageBoxA(page, text, kCaption, buttons);
+// What the log says of the step that runs: its result and the questions
+// asked with the answers taken. A question asked again and answered alike
+// (the retries of a file in use) is counted, not repeated.
+struct StepRecord {
+  const InstallHost* host;
+  const char* result;     // "done" unless a step says otherwise
+  char questions[3072];   // "; asked \"...\": Yes" per question
+  int lastEntry;          // where the last question's entry starts
+  int lastQuestion;
+  int lastAnswer;
+  int times;              // how often the last question was answered alike
+};
+
+StepRecord current;
+
+const char* ButtonName(int button) {
+  switch (button) {
+    case IDYES: return "Yes";
+    case IDNO: return "No";
+    case IDOK: return "OK";
+    case IDRETRY: return "Retry";
+    case IDCANCEL: return "Cancel";
+    default: return "none";
+  }
 }
 
-HWND FrameButton(HWND page, int id) { return GetDlgItem(GetParent(page), id); }
+void NoteQuestion(InstallQuestion question, const char* text, int answer) {
+  if (current.times > 0 && current.lastQuestion == question && current.lastAnswer == answer) {
+    current.times++;
+  } else {
+    current.lastEntry = lstrlenA(current.questions);
+    current.lastQuestion = question;
+    current.lastAnswer = answer;
+    current.times = 1;
+  }
+  int room = (int)sizeof current.questions - current.lastEntry;
+  if (room <= 1) return;
+  // wsprintfA stops at 1024 characters, inside the entry's buffer.
+  char entry[1100];
+  if (current.times == 1) {
+    wsprintfA(entry, "; asked \"%.900s\": %s", text, ButtonName(answer));
+  } else {
+    wsprintfA(entry, "; asked \"%.900s\": %s (%d times)", text, ButtonName(answer), current.times);
+  }
+  lstrcpynA(current.questions + current.lastEntry, entry, room);
+}
+
+int Ask(InstallQuestion question, const char* text, UINT buttons) {
+  int answer = current.host->Ask(current.host->context, question, text, buttons);
+  NoteQuestion(question, text, answer);
+  return answer;
+}
+
+int Skipped() {
+  current.result = "skipped";
+  return 1;
+}
 
 // Builds targetFolder\name in scratchPath.
 void SetScratchPath(const char* name) {
   FormatText(SetupState.scratchPath, sizeof SetupState.scratchPath, "%s\\%s", SetupState.targetFolder, name);
 }
 
-int FixInstallFolder(HWND page, char* failure) {
+int FixInstallFolder(char* failure) {
   const char* chosen = SetupState.customInstall ? SetupState.customFolder : SetupState.defaultFolder;
   lstrcpynA(SetupState.targetFolder, chosen, sizeof SetupState.targetFolder);
   int length = lstrlenA(SetupState.targetFolder);
@@ -89,7 +132,7 @@ int FixInstallFolder(HWND page, char* failure) {
   char question[kMessageSize];
   FormatText(question, sizeof question, "Create folder?\n\nThe installation folder doesn't exist.\n%s",
              SetupState.targetFolder);
-  if (Ask(page, question, MB_YESNO) != IDYES) {
+  if (Ask(kAskCreateFolder, question, MB_YESNO) != IDYES) {
     return Fail(failure, "Installation Incomplete.\n\nThe creation of the installation folder was declined.");
   }
   if (CreateFolderTree(SetupState.targetFolder)) return 1;
@@ -109,7 +152,7 @@ int CloseProduct() {
 
 // The library may still be held by a product that is ending: try four times,
 // 100 ms apart, before asking the user.
-int WriteProductLibrary(HWND page) {
+int WriteProductLibrary() {
   SetScratchPath("Morvantile.dll");
   SetFileAttributesA(SetupState.scratchPath, FILE_ATTRIBUTE_NORMAL);
   int attempts = 0;
@@ -119,7 +162,7 @@ int WriteProductLibrary(HWND page) {
     Sleep(100);
     if (++attempts <= 3) continue;
     attempts = 0;
-    if (Ask(page,
+    if (Ask(kAskLibraryInUse,
             "Could not write the Morvantile.dll file.\nCheck that it is not currently in use\n"
             "and that no other programs are running.",
             MB_RETRYCANCEL) != IDRETRY) {
@@ -128,12 +171,12 @@ int WriteProductLibrary(HWND page) {
   }
 }
 
-int WriteProductProgram(HWND page) {
+int WriteProductProgram() {
   SetScratchPath("Morvantile.exe");
   SetFileAttributesA(SetupState.scratchPath, FILE_ATTRIBUTE_NORMAL);
   while (!ExtractPayloadToFile(kPayloadType, kProgramPayload, SetupState.scratchPath)) {
     if (LastPayloadWasDamaged()) return 0;
-    if (Ask(page,
+    if (Ask(kAskProgramInUse,
             "Could not write the Morvantile.exe file.\nCheck that it is not currently in use\n"
             "and that no other programs are running.",
             MB_RETRYCANCEL) != IDRETRY) {
@@ -160,12 +203,12 @@ int ProcessStatusLibraryNeeded() {
 }
 
 // A damaged payload is never written; the run ends with its own text.
-int WriteProductFiles(HWND page, char* failure) {
-  if (!WriteProductLibrary(page)) {
+int WriteProductFiles(char* failure) {
+  if (!WriteProductLibrary()) {
     if (LastPayloadWasDamaged()) return Fail(failure, kDamagedSetup);
     return Fail(failure, "Installation Incomplete.\n\nThe Morvantile.dll file could not be written.");
   }
-  if (!WriteProductProgram(page)) {
+  if (!WriteProductProgram()) {
     if (LastPayloadWasDamaged()) return Fail(failure, kDamagedSetup);
     return Fail(failure, "Installation Incomplete.\n\nThe Morvantile.exe file could not be written.");
   }
@@ -196,7 +239,7 @@ void StampSettingsHeader(const char* path) {
   CloseHandle(file);
 }
 
-int WriteSettings(HWND page, char* failure) {
+int WriteSettings(char* failure) {
   SetScratchPath("default.MorvantileSettings");
   char* path = SetupState.scratchPath;
   if (!SetupState.migrateSettings) {
@@ -206,7 +249,7 @@ int WriteSettings(HWND page, char* failure) {
   SetupState.settingsFileFailed = 0;
   if (SetupState.migrationResult && SetupState.migrateSettings && !WriteSettingsFile(path)) {
     SetupState.settingsFileFailed = 1;
-    if (Ask(page, "Could not write the settings file.\nContinue installation with default settings?",
+    if (Ask(kAskContinueWithoutSettings, "Could not write the settings file.\nContinue installation with default settings?",
             MB_OKCANCEL) != IDOK) {
       return Fail(failure, "Installation Incomplete.\n\nThe settings file could not be written.");
     }
@@ -219,13 +262,19 @@ int WriteSettings(HWND page, char* failure) {
 // The registry copy goes only once the settings file holds the settings:
 // after a failed write it is all the user has left.
 int RemoveRegistrySettings() {
-  if (SetupState.migrateSettings && !SetupState.settingsFileFailed) RemoveProductSettings();
+  if (!SetupState.migrateSettings) return Skipped();
+  if (SetupState.settingsFileFailed) {
+    current.result = "skipped, the registry settings kept (no settings file was written)";
+    return 1;
+  }
+  RemoveProductSettings();
   return 1;
 }
 
 int CreateShortcut() {
   int wanted = SetupState.customInstall ? SetupState.startWithWindows : SetupState.installedVersion == 0;
-  if (wanted) CreateStartupShortcut(SetupState.targetFolder);
+  if (!wanted) return Skipped();
+  CreateStartupShortcut(SetupState.targetFolder);
   return 1;
 }
 
@@ -233,7 +282,9 @@ int StartProduct() {
   int wanted = SetupState.customInstall
                    ? SetupState.launchAfterInstall
                    : (SetupState.instanceWasRunning || SetupState.installedVersion == 0);
-  if (wanted) LaunchProduct(SetupState.targetFolder);
+  // /NOLAUNCH leaves the product not started, whatever the kind chose.
+  if (!wanted || SetupState.noLaunch) return Skipped();
+  LaunchProduct(SetupState.targetFolder);
   return 1;
 }
 
@@ -242,13 +293,20 @@ int RegisterForUninstall() {
   return 1;
 }
 
-int RunStep(HWND page, int step, char* failure) {
+const char* const kStepNames[kInstallStepCount] = {
+    "prepare the installation folder", "close a running Morvantile", "write the program files",
+    "migrate older settings",          "write the settings file",   "remove the registry settings",
+    "create the Startup shortcut",     "start Morvantile",          "write the uninstall entry",
+    "finish",
+};
+
+int RunStep(int step, char* failure) {
   switch (step) {
-    case 0: return FixInstallFolder(page, failure);
+    case 0: return FixInstallFolder(failure);
     case 1: return CloseProduct();
-    case 2: return WriteProductFiles(page, failure);
+    case 2: return WriteProductFiles(failure);
     case 3: return MigrateOlderSettings();
-    case 4: return WriteSettings(page, failure);
+    case 4: return WriteSettings(failure);
     case 5: return RemoveRegistrySettings();
     case 6: return CreateShortcut();
     case 7: return StartProduct();
@@ -256,102 +314,49 @@ int RunStep(HWND page, int step, char* failure) {
   }
 }
 
-// Keys and clicks that arrive while the steps work wait behind the posted
-// step messages. An Escape or a click on the close box refused during the
-// first run would otherwise reach the wizard just after it ends, and close
-// it before the user has seen how the installation went.
-void DropInputQueuedDuringTheRun() {
-  MSG message;
-  while (PeekMessageA(&message, nullptr, WM_KEYFIRST, WM_KEYLAST, PM_REMOVE)) {}
-  while (PeekMessageA(&message, nullptr, WM_MOUSEFIRST, WM_MOUSELAST, PM_REMOVE)) {}
-  while (PeekMessageA(&message, nullptr, WM_NCMOUSEMOVE, WM_NCXBUTTONDBLCLK, PM_REMOVE)) {}
-}
-
-// Both ends let "OK" close the wizard; a failed run also offers Back.
-void EndRun(HWND page, const char* statusText, int failed) {
-  SetDlgItemTextA(page, kStatusText, statusText);
-  if (failed) ShowWindow(FrameButton(page, kBackButton), SW_SHOW);
-  HWND finish = FrameButton(page, kFinishButton);
-  EnableWindow(finish, TRUE);
-  if (!SetupState.finished) DropInputQueuedDuringTheRun();
-  SetupState.finished = 1;
-  PostMessageA(page, WMU_FOCUSCONTROL, (WPARAM)finish, 0);
-}
-
-void RunStepMessage(HWND page, LPARAM stepNumber) {
-  SendDlgItemMessageA(page, kProgressBar, PBM_STEPIT, 0, 0);
-  if (stepNumber < 0 || stepNumber >= kStepCount - 1) {
-    EndRun(page,
-           stepNumber == kStepCount - 1
-               ? "Installation complete.\n\nThank you for using Morvantile."
-               : "Installation failed.\n\nUnknown fatal error during uninstallation.",
-           0);
-    return;
+void LogStep(int step, const char* result, const char* status) {
+  if (!InstallLogChosen()) return;
+  char line[4096];
+  const char* name = step >= 0 && step < kInstallStepCount ? kStepNames[step] : "unknown step";
+  wsprintfA(line, "step %d (%s): %s", step, name, result);
+  int used = lstrlenA(line);
+  lstrcpynA(line + used, current.questions, (int)sizeof line - used);
+  if (status) {
+    used = lstrlenA(line);
+    char tail[1100];
+    wsprintfA(tail, "; status \"%.1000s\"", status);
+    lstrcpynA(line + used, tail, (int)sizeof line - used);
   }
-  int step = (int)stepNumber;
-  char failure[kMessageSize];
-  if (RunStep(page, step, failure)) {
-    PostMessageA(page, WMU_RUNSTEP, 0, step + 1);
-  } else {
-    EndRun(page, failure, 1);
-  }
+  WriteInstallLogLine(line);
 }
 
-void SetUpPage(HWND page) {
-  SendDlgItemMessageA(page, kProgressBar, PBM_SETRANGE, 0, MAKELPARAM(0, kStepCount));
-  SendDlgItemMessageA(page, kProgressBar, PBM_SETSTEP, 1, 0);
-  AttachLinkLabel(page, kLinkText);
-}
-
-// The frame shows only a disabled "OK" in place of Next while a run works.
-void StartRun(HWND page) {
-  HWND frame = GetParent(page);
-  SendMessageA(frame, PSM_SETWIZBUTTONS, 0, PSWIZB_BACK | PSWIZB_FINISH);
-  ShowWindow(FrameButton(page, kBackButton), SW_HIDE);
-  HWND finish = FrameButton(page, kFinishButton);
-  ShowWindow(finish, SW_SHOW);
-  ShowWindow(FrameButton(page, IDCANCEL), SW_HIDE);
-  SetWindowTextA(finish, "OK");
-  EnableWindow(finish, FALSE);
-  SendDlgItemMessageA(page, kProgressBar, PBM_SETPOS, 0, 0);
-  PostMessageA(page, WMU_RUNSTEP, 0, 0);
-}
-
-INT_PTR Answer(HWND page, LONG_PTR result) {
-  SetWindowLongPtrA(page, DWLP_MSGRESULT, result);
-  return TRUE;
-}
-
-INT_PTR HandleNotice(HWND page, const NMHDR* notice) {
-  switch (notice->code) {
-    case PSN_SETACTIVE:
-      StartRun(page);
-      return Answer(page, 0);
-    case PSN_WIZFINISH:
-    case PSN_QUERYCANCEL:
-      // Refused until the first run has ended.
-      return Answer(page, SetupState.finished ? 0 : 1);
-    default:
-      return FALSE;
-  }
+void EndRun(int step, const char* statusText, int failed) {
+  LogStep(step, failed ? "failed" : current.result, statusText);
+  current.host->RunEnded(current.host->context, statusText, failed);
 }
 
 }  // namespace
 
-INT_PTR CALLBACK ProgressPageProc(HWND page, UINT message, WPARAM wParam, LPARAM lParam) {
-  switch (message) {
-    case WM_INITDIALOG:
-      SetUpPage(page);
-      return TRUE;
-    case WM_NOTIFY:
-      return HandleNotice(page, (const NMHDR*)lParam);
-    case WMU_RUNSTEP:
-      RunStepMessage(page, lParam);
-      return TRUE;
-    case WMU_FOCUSCONTROL:
-      SetFocus((HWND)wParam);
-      return TRUE;
-    default:
-      return FALSE;
+int RunInstallStep(int step, const InstallHost* host) {
+  current.host = host;
+  current.result = "done";
+  current.questions[0] = '\0';
+  current.times = 0;
+  host->StepStarting(host->context, step);
+  if (step < 0 || step >= kInstallStepCount - 1) {
+    if (step == kInstallStepCount - 1) {
+      EndRun(step, "Installation complete.\n\nThank you for using Morvantile.", 0);
+    } else {
+      current.result = "unknown step";
+      EndRun(step, "Installation failed.\n\nUnknown fatal error during uninstallation.", 0);
+    }
+    return 0;
   }
+  char failure[kMessageSize];
+  if (RunStep(step, failure)) {
+    LogStep(step, current.result, nullptr);
+    return 1;
+  }
+  EndRun(step, failure, 1);
+  return 0;
 }

@@ -1,8 +1,13 @@
-// The Progress page: entering it runs the ten installation steps, one
-// posted WMU_RUNSTEP message per step, so that the wizard repaints between
-// them. The wizard cannot be closed until the first run has ended.
+// The ten installation steps, in order. A host runs them one at a time,
+// from step 0, for as long as RunInstallStep returns 1; every question and
+// the end of the run go to the host. Nothing is undone at a failure.
 #pragma once
 
-#include <windows.h>
+#include "install/install_host.h"
 
-INT_PTR CALLBACK ProgressPageProc(HWND page, UINT message, WPARAM wParam, LPARAM lParam);
+const int kInstallStepCount = 10;
+
+// Runs step `step` (0..9). 1: the host runs step + 1 next. 0: the run has
+// ended and host->RunEnded has been told how. A step number outside 0..8
+// ends the run (9 completes it).
+int RunInstallStep(int step, const InstallHost* host);

@@ -4,8 +4,9 @@
 #include <objbase.h>
 #include <shlobj.h>
 
+#include "common/setup_state.h"
+#include "common/types.h"
 #include "install/file_helpers.h"
-#include "install/setup_state.h"
 
 namespace {
 
@@ -75,22 +76,67 @@ void LaunchProduct(const char* targetFolder) {
   }
 }
 
+namespace {
+
+void SetText(HKEY key, const char* name, const char* text) {
+  RegSetValueExA(key, name, 0, REG_SZ, (const BYTE*)text, (DWORD)lstrlenA(text) + 1);
+}
+
+void SetNumber(HKEY key, const char* name, DWORD number) {
+  RegSetValueExA(key, name, 0, REG_DWORD, (const BYTE*)&number, sizeof number);
+}
+
+// KB (rounded up) of what the installation placed in the folder.
+DWORD InstalledSizeKb(const char* targetFolder) {
+  static const char* const kInstalledFiles[] = {"Morvantile.exe", "Morvantile.dll", "psapi.dll",
+                                                "default.MorvantileSettings"};
+  unsigned long long bytes = 0;
+  char path[2048];
+  for (const char* name : kInstalledFiles) {
+    WIN32_FILE_ATTRIBUTE_DATA found;
+    if (FormatText(path, sizeof path, "%s\\%s", targetFolder, name) &&
+        GetFileAttributesExA(path, GetFileExInfoStandard, &found) &&
+        !(found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)) {
+      bytes += ((unsigned long long)found.nFileSizeHigh << 32) | found.nFileSizeLow;
+    }
+  }
+  return (DWORD)((bytes + 1023) / 1024);
+}
+
+}  // namespace
+
 void WriteUninstallEntry(const char* targetFolder) {
   char keyPath[2048];
   char command[2048];
+  char quietCommand[2048];
+  char program[2048];
   if (!FormatText(keyPath, sizeof keyPath, "%s\\Morvantile",
                   "Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall")) {
     return;
   }
   // Quoted, so that a folder with blanks cannot start C:\Program.exe.
-  if (!FormatText(command, sizeof command, "\"%s\\Morvantile.exe\" /uninstall", targetFolder)) return;
+  if (!FormatText(command, sizeof command, "\"%s\\Morvantile.exe\" /uninstall", targetFolder) ||
+      !FormatText(quietCommand, sizeof quietCommand, "%s /S", command) ||
+      !FormatText(program, sizeof program, "%s\\Morvantile.exe", targetFolder)) {
+    return;
+  }
 
   HKEY key;
   if (RegCreateKeyExA(HKEY_LOCAL_MACHINE, keyPath, 0, nullptr, REG_OPTION_NON_VOLATILE, KEY_WRITE,
                       nullptr, &key, nullptr) != ERROR_SUCCESS) {
     return;
   }
-  RegSetValueExA(key, "UninstallString", 0, REG_SZ, (const BYTE*)command, (DWORD)lstrlenA(command) + 1);
-  RegSetValueExA(key, "DisplayName", 0, REG_SZ, (const BYTE*)"Morvantile", 11);
+  SetText(key, "UninstallString", command);
+  SetText(key, "DisplayName", "Morvantile");
+  // What Apps & Features and deployment tools read besides.
+  SetText(key, "QuietUninstallString", quietCommand);
+  SetText(key, "DisplayVersion", "3.04");
+  SetText(key, "Publisher", "Quillfern");
+  SetText(key, "DisplayIcon", program);
+  SetText(key, "InstallLocation", targetFolder);
+  SetNumber(key, "EstimatedSize", InstalledSizeKb(targetFolder));
+  SetText(key, "URLInfoAbout", kProductWebPage);
+  SetNumber(key, "NoModify", 1);
+  SetNumber(key, "NoRepair", 1);
   RegCloseKey(key);
 }

@@ -11,5 +11,9 @@ void CreateStartupShortcut(const char* targetFolder);
 void LaunchProduct(const char* targetFolder);
 
 // Writes HKLM\...\Uninstall\Morvantile: "UninstallString"
-// "\"targetFolder\Morvantile.exe\" /uninstall" and "DisplayName" "Morvantile".
+// "\"targetFolder\Morvantile.exe\" /uninstall" and "DisplayName" "Morvantile",
+// and for Apps & Features and deployment tools "QuietUninstallString" (the
+// same with /S), "DisplayVersion", "Publisher", "DisplayIcon",
+// "InstallLocation", "EstimatedSize" (KB of the installed files),
+// "URLInfoAbout", "NoModify" and "NoRepair".
 void WriteUninstallEntry(const char* targetFolder);

@@ -1,5 +1,5 @@
 // Entry of Morvantile.exe. With no arguments it runs the placement program;
-// "/uninstall" removes the installation.
+// "/uninstall" removes the installation, "/uninstall /S" without a window.
 #include <windows.h>
 
 #include "product/product_program.h"
@@ -8,6 +8,7 @@ namespace {
 
 const char kUninstallSwitch[] = "/uninstall";
 const char kCleanupSwitch[] = "/uninstall-cleanup";
+const char kSilentSwitch[] = "/s";
 
 char Lower(char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c; }
 
@@ -29,7 +30,7 @@ int RunProduct() {
   const char* line = GetCommandLineA();
   if (const char* arguments = FindSwitch(line, kCleanupSwitch))
     return RunUninstallCleanup(arguments);
-  if (FindSwitch(line, kUninstallSwitch)) return RunUninstall();
+  if (FindSwitch(line, kUninstallSwitch)) return RunUninstall(FindSwitch(line, kSilentSwitch) != nullptr);
   return RunPlacement(GetModuleHandleA(nullptr));
 }
 

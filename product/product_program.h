@@ -22,8 +22,10 @@ void LoadProductSettings(const PlacementLibrary* library, const char* folder,
 // of listed applications. Returns the process exit code.
 int RunPlacement(HINSTANCE instance);
 
-// "/uninstall": removes the installation after asking the user.
-int RunUninstall();
+// "/uninstall": removes the installation after asking the user, and reports
+// the result in a box. "/uninstall /S" (silent) asks nothing and shows
+// nothing. Exit code 0 removed, 2 partly removed; 1 when the user said No.
+int RunUninstall(int silent);
 
 // The helper copy that removes the program file and its folder once the
 // uninstalling process has ended. Arguments: the rest of the command line.

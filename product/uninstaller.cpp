@@ -280,15 +280,17 @@ int StartCleanupHelper() {
 
 }  // namespace
 
-int RunUninstall() {
-  if (!GetProgramFolder(Run.folder, sizeof Run.folder)) return 1;
+int RunUninstall(int silent) {
+  const int kRemoved = 0, kDeclined = 1, kPartlyRemoved = 2;
+  if (!GetProgramFolder(Run.folder, sizeof Run.folder)) return silent ? kPartlyRemoved : kDeclined;
   wsprintfA(Run.programPath, "%s\\Morvantile.exe", Run.folder);
   Run.report[0] = 0;
-  if (MessageBoxA(nullptr,
+  if (!silent &&
+      MessageBoxA(nullptr,
                   "Do you want to remove Morvantile 3.04 Basic and all of its settings from this "
                   "computer?",
                   kCaption, MB_YESNO | MB_ICONQUESTION | MB_DEFBUTTON2) != IDYES)
-    return 1;
+    return kDeclined;
 
   EnumWindows(CloseRunningCopy, 0);
   RemoveStartupShortcut();
@@ -299,15 +301,18 @@ int RunUninstall() {
   if (!cleanup) ReportFailure(Run.programPath);
 
   if (Run.report[0] == 0) {
-    MessageBoxA(nullptr, "Morvantile was removed from this computer.", kCaption,
-                MB_OK | MB_ICONINFORMATION);
-    return 0;
+    if (!silent)
+      MessageBoxA(nullptr, "Morvantile was removed from this computer.", kCaption,
+                  MB_OK | MB_ICONINFORMATION);
+    return kRemoved;
   }
-  char text[kReportSize + 128];
-  wsprintfA(text, "Morvantile was removed, but these items could not be removed:%s",
-            Run.report);
-  MessageBoxA(nullptr, text, kCaption, MB_OK | MB_ICONWARNING);
-  return 2;
+  if (!silent) {
+    char text[kReportSize + 128];
+    wsprintfA(text, "Morvantile was removed, but these items could not be removed:%s",
+              Run.report);
+    MessageBoxA(nullptr, text, kCaption, MB_OK | MB_ICONWARNING);
+  }
+  return kPartlyRemoved;
 }
 
 int RunUninstallCleanup(const char* arguments) {

@@ -3,8 +3,8 @@
 #include <string.h>
 
 #include "common/memory.h"
+#include "common/setup_state.h"
 #include "common/text_format.h"
-#include "install/setup_state.h"
 
 namespace {
 

@@ -6,10 +6,8 @@
 
 #include "common/memory.h"
 #include "common/types.h"
-#include "install/setup_state.h"
+#include "common/setup_state.h"
 #include "shell/system_libraries.h"
-
-const char kProductWebPage[] = "https://www.quillfern.example/morvantile/";
 
 namespace {
 

@@ -6,8 +6,7 @@
 
 #include <windows.h>
 
-// The product's web page, opened by the links of the Welcome and Progress pages.
-extern const char kProductWebPage[];
+#include "common/types.h"   // kProductWebPage, the address the links open
 
 // Makes static `staticId` of `page` a link to the product's web page with
 // hand cursor 115 of SetupState.instance. Call while handling WM_INITDIALOG.

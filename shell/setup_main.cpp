@@ -5,11 +5,14 @@
 #include <prsht.h>
 #include <stddef.h>
 
+#include "common/setup_state.h"
 #include "install/detection.h"
-#include "install/install_sequence.h"
-#include "install/setup_state.h"
+#include "install/install_log.h"
 #include "payload/payload_extractor.h"
+#include "shell/command_line.h"
+#include "shell/progress_page.h"
 #include "shell/system_libraries.h"
+#include "shell/unattended_run.h"
 #include "shell/wizard_ids.h"
 #include "shell/wizard_pages.h"
 
@@ -23,6 +26,25 @@ const char kUpdaterMessage[] =
     "Please upgrade your control libraries with Microsoft's updater located at\n"
     "ftp://ftp.microsoft.com/Softlib/MSLFILES/50comupd.exe";
 const int kPageCount = 5;
+
+const char kHelpText[] =
+    "Morvantile 3.04 Basic Setup\n\n"
+    "MorvantileSetup.exe [/S] [/NOLAUNCH] [/LOG=FILE] [/D=FOLDER]\n\n"
+    "/S\tinstall without any window\n"
+    "/D=FOLDER\tinstall into FOLDER, created without asking (last on the line; may contain spaces; no "
+    "quotes)\n"
+    "/NOLAUNCH\tdo not start Morvantile at the end\n"
+    "/LOG=FILE\tappend one line per step to FILE\n"
+    "/?\tshow this help\n\n"
+    "Exit codes with /S:\n"
+    "0\tinstalled\n"
+    "1\ta newer version is installed; nothing changed\n"
+    "2\tthe installation failed (the log names the step)\n"
+    "3\tanother setup is running\n"
+    "4\tbad command line\n"
+    "5\tthe setup program is damaged\n\n"
+    "To remove Morvantile silently: \"FOLDER\\Morvantile.exe\" /uninstall /S\n"
+    "(0 removed, 2 partly removed)";
 
 // The first-generation page and sheet records: what every comctl32 accepts.
 const UINT kPageRecordSize = PROPSHEETPAGEA_V1_SIZE;
@@ -93,27 +115,9 @@ void ReportWizardFailure() {
   MessageBoxA(nullptr, kUpdaterMessage, kErrorCaption, MB_ICONERROR);
 }
 
-}  // namespace
 
-int RunSetup(HINSTANCE instance, HINSTANCE, LPSTR, int) {
-  SetupState.instance = instance;
-  HANDLE mutex = CreateMutexA(nullptr, TRUE, kMutexName);
-  if (GetLastError() == ERROR_ALREADY_EXISTS) return -1;   // another copy: silently
-  // Every payload is decoded and checked before anything is shown or
-  // changed: a damaged download must never install a damaged product.
-  if (!VerifyPayloads()) {
-    MessageBoxA(nullptr, kDamagedMessage, kWizardCaption, MB_OK);
-    if (mutex) {
-      ReleaseMutex(mutex);
-      CloseHandle(mutex);
-    }
-    return -1;
-  }
-  InitCommonControlsOnce();
-  FindInstallFolder(SetupState.defaultFolder);
-  lstrcpynA(SetupState.customFolder, SetupState.defaultFolder, sizeof SetupState.customFolder);
-  SetupState.installedVersion = DetectInstalledVersion(SetupState.defaultFolder);
-
+// The wizard, exactly as with no command line: the exit code is -1.
+int RunWizard() {
   HPROPSHEETPAGE pages[kPageCount];
   if (!CreatePages(pages)) {
     MessageBoxA(nullptr, "CreatePropertySheetPage failed!", kErrorCaption, MB_ICONERROR);
@@ -121,11 +125,77 @@ int RunSetup(HINSTANCE instance, HINSTANCE, LPSTR, int) {
   } else if (ShowWizard(pages) == -1) {
     ReportWizardFailure();
   }
+  return -1;
+}
+
+// Detection before any window: a folder from the command line takes the
+// place of the proposed one.
+void DetectInstallation(const SetupOptions* options) {
+  FindInstallFolder(SetupState.defaultFolder);
+  if (options && options->folder[0]) {
+    lstrcpynA(SetupState.defaultFolder, options->folder, sizeof SetupState.defaultFolder);
+  }
+  lstrcpynA(SetupState.customFolder, SetupState.defaultFolder, sizeof SetupState.customFolder);
+  SetupState.installedVersion = DetectInstalledVersion(SetupState.defaultFolder);
+}
+
+// With switches: reads them, answers /? and a bad line, and opens the log.
+// Returns -2 to go on, otherwise the exit code to end with.
+int ReadCommandLine(const char* arguments, SetupOptions* options) {
+  if (!ParseSetupOptions(arguments, options)) {
+    // No window: a script must never wait on a box it cannot see.
+    if (options->logPath[0] && OpenInstallLog(options->logPath)) {
+      char line[256];
+      wsprintfA(line, "result 4: bad command line (%.200s); nothing changed", options->fault);
+      WriteInstallLogLine(line);
+    }
+    return kExitBadCommandLine;
+  }
+  if (options->showHelp) {
+    MessageBoxA(nullptr, kHelpText, kWizardCaption, MB_OK | MB_ICONINFORMATION);
+    return 0;
+  }
+  if (options->logPath[0] && !OpenInstallLog(options->logPath)) return kExitBadCommandLine;
+  return -2;
+}
+
+}  // namespace
+
+int RunSetup(HINSTANCE instance, HINSTANCE, LPSTR commandLine, int) {
+  SetupState.instance = instance;
+  SetupOptions options;
+  const int withSwitches = !NoArguments(commandLine);
+  if (withSwitches) {
+    int ended = ReadCommandLine(commandLine, &options);
+    if (ended != -2) return ended;
+  }
+  const int silent = withSwitches && options.silent;
+  HANDLE mutex = CreateMutexA(nullptr, TRUE, kMutexName);
+  if (GetLastError() == ERROR_ALREADY_EXISTS) {   // another copy: silently
+    WriteInstallLogLine("result 3: another setup is running; nothing changed");
+    return silent ? kExitAnotherSetup : -1;
+  }
+  if (withSwitches) {
+    WriteInstallLogLine(silent ? "Morvantile 3.04 setup started, unattended" : "Morvantile 3.04 setup started");
+    SetupState.noLaunch = options.noLaunch;
+  }
+  int exitCode;
+  // Every payload is decoded and checked before anything is shown or
+  // changed: a damaged download must never install a damaged product.
+  if (!VerifyPayloads()) {
+    WriteInstallLogLine("result 5: the setup program is damaged; nothing changed");
+    if (!silent) MessageBoxA(nullptr, kDamagedMessage, kWizardCaption, MB_OK);
+    exitCode = silent ? kExitDamaged : -1;
+  } else {
+    if (!silent) InitCommonControlsOnce();
+    DetectInstallation(withSwitches ? &options : nullptr);
+    exitCode = silent ? RunUnattended(&options) : RunWizard();
+  }
   if (mutex) {
     ReleaseMutex(mutex);
     CloseHandle(mutex);
   }
-  return -1;
+  return exitCode;
 }
 
 // The program's entry point: the C runtime's start-up code is not linked
@@ -134,5 +204,8 @@ extern "C" void WINAPI SetupEntry() {
   // Before anything can load a DLL: a planted one in our folder must never run.
   RestrictDllSearchPath();
   ResetSetupState();
-  ExitProcess(static_cast<UINT>(RunSetup(GetModuleHandleA(nullptr), nullptr, nullptr, SW_SHOWDEFAULT)));
+  // The arguments come from the whole command line: there is no C runtime
+  // start-up code to split it.
+  char* arguments = const_cast<char*>(SkipProgramName(GetCommandLineA()));
+  ExitProcess(static_cast<UINT>(RunSetup(GetModuleHandleA(nullptr), nullptr, arguments, SW_SHOWDEFAULT)));
 }

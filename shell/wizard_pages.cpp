@@ -6,7 +6,7 @@
 
 #include "common/memory.h"
 #include "common/types.h"
-#include "install/setup_state.h"
+#include "common/setup_state.h"
 #include "payload/payload_extractor.h"
 #include "shell/link_label.h"
 #include "shell/wizard_ids.h"

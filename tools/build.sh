@@ -18,11 +18,15 @@ configure() {  # dir, extra cmake arguments...
   cmake -S . -B "$dir" -G Ninja -DCMAKE_BUILD_TYPE=Release "$@" >/dev/null
 }
 
+# MV_SIGN=1 signs the Windows programs (tools/sign.sh says with what).
+sign=-DMV_SIGN=OFF
+[ "${MV_SIGN:-0}" = 1 ] && sign=-DMV_SIGN=ON
+
 for t in "${targets[@]}"; do
   case "$t" in
     host)  configure build/host -DCMAKE_CXX_COMPILER=clang++ -DCMAKE_C_COMPILER=clang ;;
-    win64) configure build/win64 -DCMAKE_TOOLCHAIN_FILE=cmake/toolchain-win64.cmake ;;
-    win32) configure build/win32 -DCMAKE_TOOLCHAIN_FILE=cmake/toolchain-win32.cmake ;;
+    win64) configure build/win64 -DCMAKE_TOOLCHAIN_FILE=cmake/toolchain-win64.cmake "$sign" ;;
+    win32) configure build/win32 -DCMAKE_TOOLCHAIN_FILE=cmake/toolchain-win32.cmake "$sign" ;;
     *) echo "build: unknown tree $t" >&2; exit 2 ;;
   esac
   echo "== building build/$t"

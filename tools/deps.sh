@@ -19,6 +19,7 @@ packages=(
   xvfb xauth openbox xdotool imagemagick x11-utils
   gzip xz-utils
   qemu-user-static
+  osslsigncode openssl
 )
 pe32_packages=(wine32:i386)
 

@@ -35,5 +35,8 @@ if reason=$(bash tools/pe32-check); then
 else
   echo "== PE32 stage SKIPPED: $reason"
 fi
+
+stage "signing round trip (build/win64-signed)"
+bash tools/sign-test.sh || status=1
 stage "done"
 exit $status

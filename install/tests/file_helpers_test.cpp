@@ -4,7 +4,7 @@
 #include <vector>
 
 #include "install/file_helpers.h"
-#include "install/setup_state.h"
+#include "common/setup_state.h"
 #include "install/tests/engine_test_support.h"
 
 TEST(FileExists, TellsFilesFromFoldersAndAbsentPaths) {

@@ -7,7 +7,7 @@
 
 #include "common/tests/test_registry.h"
 #include "install/registration.h"
-#include "install/setup_state.h"
+#include "common/setup_state.h"
 #include "install/tests/engine_test_support.h"
 
 namespace {

@@ -4,7 +4,6 @@
 #include "payload/payload_extractor.h"
 #include "settings/settings_file.h"
 #include "settings/settings_migration.h"
-#include "shell/link_label.h"
 #include "install/tests/engine_test_support.h"
 
 StandInLog standIns;
@@ -30,8 +29,6 @@ int ExtractPayloadToFile(const char*, WORD id, const char* targetPath) {
 }
 
 int LastPayloadWasDamaged() { return standIns.lastPayloadDamaged; }
-
-void AttachLinkLabel(HWND, int staticId) { standIns.linkLabelStatic = staticId; }
 
 void CreateStartupShortcut(const char* targetFolder) { standIns.shortcuts.push_back(targetFolder); }
 void LaunchProduct(const char* targetFolder) { standIns.launches.push_back(targetFolder); }

@@ -6,7 +6,7 @@
 #include <string>
 
 #include "common/tests/test_registry.h"
-#include "install/setup_state.h"
+#include "common/setup_state.h"
 #include "product/product_settings.h"
 #include "settings/app_list.h"
 #include "settings/settings_file.h"

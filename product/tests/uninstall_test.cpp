@@ -258,4 +258,23 @@ TEST_F(Uninstall, AnsweringNoChangesNothing) {
   EXPECT_TRUE(TestKeyExists(HKEY_CURRENT_USER, kProductKey));
 }
 
+// "/uninstall /S": no question, no result box; a file held open by another
+// program stays and the exit code says the removal was partial.
+TEST_F(Uninstall, SilentRemovalAsksNothingAndReportsAPartialOneByItsCode) {
+  WriteText(folder / "default.MorvantileSettings", "MV\x04\x03");
+  SetString(HKEY_CURRENT_USER, kProductKey, "LastPath", folder.path());
+  const std::string library = folder / "Morvantile.dll";
+  HANDLE held = CreateFileA(library.c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr);
+  ASSERT_NE(held, INVALID_HANDLE_VALUE);
+
+  uninstaller = StartProduct(folder.path(), "/uninstall /s");
+  ASSERT_TRUE(uninstaller.hProcess);
+  EXPECT_EQ(WaitForWindow(uninstaller.dwProcessId, kCaption, 3000), nullptr) << "no window at all";
+  EXPECT_EQ(UninstallerExitCode(), 2u);
+  CloseHandle(held);
+  EXPECT_TRUE(FileExistsAt(library));
+  EXPECT_FALSE(FileExistsAt(folder / "default.MorvantileSettings")) << "the rest went";
+  EXPECT_FALSE(TestKeyExists(HKEY_CURRENT_USER, kProductKey));
+}
+
 }  // namespace

@@ -10,7 +10,7 @@
 #include <vector>
 
 #include "common/tests/test_registry.h"
-#include "install/setup_state.h"
+#include "common/setup_state.h"
 #include "settings/settings_migration.h"
 
 const char kCurrentKey[] = "Software\\Quillfern\\Morvantile";

@@ -253,3 +253,24 @@ TEST_F(DamagedSetup, ADamagedPayloadTableIsReportedAndNothingInstalled) {
   RunDamagedCopy("setup-table-length", table.offset + 8 + 12 + 4, '\x01');   // length of the 2nd entry
   RunDamagedCopy("setup-table-id", table.offset + 8, '\x01');                  // id 101 becomes 100
 }
+
+// Unattended, a damaged copy shows nothing and ends with 5.
+TEST_F(DamagedSetup, ADamagedCopyRunSilentlyEndsWithFiveAndInstallsNothing) {
+  const Span span = PeResources(image_).Find("FILE_RESOURCE", 101);
+  ASSERT_GT(span.size, 100u);
+  size_t at = 0;
+  char mask = 0;
+  ASSERT_TRUE(FindDamage(image_.substr(span.offset, span.size), true, &at, &mask));
+  std::string damaged = image_;
+  damaged[span.offset + at] ^= mask;
+  const std::string copy = base_ + "\\silent.exe";
+  copies_.push_back(copy);
+  { std::ofstream(copy, std::ios::binary) << damaged; }
+
+  SetupDriver setup(copy, "/S /D=" + folder_);
+  ASSERT_TRUE(setup.Start());
+  EXPECT_EQ(setup.WaitForExit(), 5u);
+  EXPECT_FALSE(Exists(folder_)) << "no installation folder";
+  EXPECT_FALSE(KeyExists(HKEY_LOCAL_MACHINE, kUninstallKey)) << "no uninstall entry";
+  EXPECT_FALSE(Exists(StartupShortcut())) << "no shortcut";
+}

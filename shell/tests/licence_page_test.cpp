@@ -5,7 +5,7 @@
 
 #include <string>
 
-#include "install/setup_state.h"
+#include "common/setup_state.h"
 #include "shell/wizard_ids.h"
 #include "shell/wizard_pages.h"
 

@@ -6,7 +6,7 @@
 #include <commctrl.h>
 
 #include "common/types.h"
-#include "install/setup_state.h"
+#include "common/setup_state.h"
 #include "shell/system_libraries.h"
 
 namespace {

@@ -81,7 +81,8 @@ HWND FindProcessWindow(DWORD pid, const char* caption, const char* className, bo
   return search.found;
 }
 
-SetupDriver::SetupDriver(std::string program) : program_(std::move(program)) {}
+SetupDriver::SetupDriver(std::string program, std::string arguments)
+    : program_(std::move(program)), arguments_(std::move(arguments)) {}
 
 SetupDriver::~SetupDriver() {
   if (process_.hProcess) {
@@ -98,6 +99,7 @@ bool SetupDriver::Start() {
   STARTUPINFOA startup = {};
   startup.cb = sizeof startup;
   std::string commandLine = "\"" + program_ + "\"";
+  if (!arguments_.empty()) commandLine += " " + arguments_;
   std::vector<char> line(commandLine.begin(), commandLine.end());
   line.push_back('\0');
   return CreateProcessA(program_.c_str(), line.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr,

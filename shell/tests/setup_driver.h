@@ -22,7 +22,7 @@ const char* PageName(Page page);
 
 class SetupDriver {
  public:
-  explicit SetupDriver(std::string program);
+  explicit SetupDriver(std::string program, std::string arguments = "");
   ~SetupDriver();   // ends the program if it still runs
 
   bool Start();
@@ -73,6 +73,7 @@ class SetupDriver {
 
  private:
   std::string program_;
+  std::string arguments_;
   PROCESS_INFORMATION process_ = {};
   HWND wizard_ = nullptr;
 };

@@ -1,7 +1,7 @@
 #include <gtest/gtest.h>
 #include <string.h>
 
-#include "install/setup_state.h"
+#include "common/setup_state.h"
 
 TEST(SetupState, ResetGivesTheDocumentedValuesWhateverWasThere) {
   // Programs start with the record zeroed and call the reset at entry; a
@@ -22,4 +22,5 @@ TEST(SetupState, ResetGivesTheDocumentedValuesWhateverWasThere) {
   EXPECT_EQ(SetupState.instanceWasRunning, 0);
   EXPECT_EQ(SetupState.migrationResult, 0);
   EXPECT_EQ(SetupState.finished, 0);
+  EXPECT_EQ(SetupState.noLaunch, 0);
 }

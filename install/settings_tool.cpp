@@ -9,7 +9,7 @@
 #include <string.h>
 
 #include "install/detection.h"
-#include "install/setup_state.h"
+#include "common/setup_state.h"
 #include "settings/settings_file.h"
 #include "settings/settings_migration.h"
 

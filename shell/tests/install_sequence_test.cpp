@@ -13,8 +13,8 @@
 #include <vector>
 
 #include "common/types.h"
-#include "install/install_sequence.h"
-#include "install/setup_state.h"
+#include "shell/progress_page.h"
+#include "common/setup_state.h"
 #include "install/tests/engine_test_support.h"
 #include "install/tests/sequence_stand_ins.h"
 

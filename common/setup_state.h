@@ -22,6 +22,7 @@ struct SetupStateRecord {
   int32_t migrationResult;
   int32_t finished;
   int32_t settingsFileFailed;  // step 4 tried to write the settings file and could not
+  int32_t noLaunch;            // /NOLAUNCH: step 7 never starts the product
 };
 
 static_assert(sizeof(int32_t) == 4 && sizeof(uint32_t) == 4, "32-bit flags");

@@ -1,4 +1,4 @@
-#include "install/setup_state.h"
+#include "common/setup_state.h"
 
 #include <string.h>
 

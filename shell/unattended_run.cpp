@@ -1,0 +1,64 @@
+#include "shell/unattended_run.h"
+
+#include <windows.h>
+
+#include "common/setup_state.h"
+#include "common/types.h"
+#include "install/install_log.h"
+#include "install/install_sequence.h"
+
+namespace {
+
+const DWORD kRetryPauseMs = 250;
+
+struct UnattendedRun {
+  DWORD firstInUse[2];   // when the library, the program was first in use
+  int failed;
+};
+
+int AnswerFileInUse(UnattendedRun* run, int which) {
+  DWORD now = GetTickCount();
+  if (!run->firstInUse[which]) run->firstInUse[which] = now ? now : 1;
+  if (now - run->firstInUse[which] >= kFileInUseRetryMs) return IDCANCEL;
+  Sleep(kRetryPauseMs);   // the program's box comes at every failure: pace it
+  return IDRETRY;
+}
+
+void StepStarting(void*, int) {}
+
+int Ask(void* context, InstallQuestion question, const char*, unsigned) {
+  UnattendedRun* run = (UnattendedRun*)context;
+  switch (question) {
+    case kAskCreateFolder: return IDYES;
+    case kAskLibraryInUse: return AnswerFileInUse(run, 0);
+    case kAskProgramInUse: return AnswerFileInUse(run, 1);
+    case kAskContinueWithoutSettings: return IDOK;
+  }
+  return IDCANCEL;
+}
+
+void RunEnded(void* context, const char*, int failed) { ((UnattendedRun*)context)->failed = failed; }
+
+}  // namespace
+
+int RunUnattended(const SetupOptions* options) {
+  unsigned installed = SetupState.installedVersion;
+  if (installed > kSetupVersion) {
+    char line[128];
+    wsprintfA(line, "result 1: version %u.%02u is installed, newer than 3.04; nothing changed", installed >> 8,
+              installed & 0xFF);
+    WriteInstallLogLine(line);
+    return kExitNewerInstalled;
+  }
+  // The wizard's preselected kind (Typical or Upgrade); a folder makes it a
+  // Custom installation with the Custom page's defaults.
+  SetupState.customInstall = options->folder[0] ? 1 : 0;
+  SetupState.noLaunch = options->noLaunch;
+
+  UnattendedRun run = {{0, 0}, 0};
+  const InstallHost host = {&run, StepStarting, Ask, RunEnded};
+  int step = 0;
+  while (RunInstallStep(step, &host)) step++;
+  WriteInstallLogLine(run.failed ? "result 2: the installation failed" : "result 0: installed");
+  return run.failed ? kExitFailed : kExitInstalled;
+}
