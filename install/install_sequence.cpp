@@ -19,16 +19,17 @@ const char kPayloadType[] = "FILE_RESOURCE";
 const WORD kLibraryPayload = 102;
 const WORD kProgramPayload = 101;
 const WORD kProcessStatusPayload = 118;
-const char kDamagedSetup[] =
-    "Installation Incomplete.\n\nThe setup program is damaged. Please download it again.";
+const char kIncomplete[] = "Installation Incomplete.\n\n";
+const char kDamagedSetup[] = "The setup program is damaged. Please download it again.";
 
 // Room for a status text or question around a folder of 2047 characters.
 const int kMessageSize = 2048 + 256;
 
 // A step returns 1 when it succeeded; a step that fails the run returns 0
-// and leaves the status text for the host in `failure` (kMessageSize bytes).
-int Fail(char* failure, const char* text) {
-  lstrcpynA(failure, text, kMessageSize);
+// and leaves the status text for the host in `failure` (kMessageSize bytes):
+// "Installation Incomplete." and the reason.
+int Fail(char* failure, const char* reason) {
+  FormatText(failure, kMessageSize, "%s%s", kIncomplete, reason);
   return 0;
 }
 
@@ -120,20 +121,20 @@ int FixInstallFolder(char* failure) {
   if (!SetupState.customInstall) {
     if (fullPath && CreateFolderTree(SetupState.targetFolder)) return 1;
     FormatText(failure, kMessageSize,
-               "Installation Incomplete.\n\nThe installation folder could not be created.\n%s\n"
+               "%sThe installation folder could not be created.\n%s\n"
                "Go back and try using the Custom installation and specify a different folder.",
-               SetupState.targetFolder);
+               kIncomplete, SetupState.targetFolder);
     return 0;
   }
 
   const char kInvalid[] =
-      "Installation Incomplete.\n\nThe installation folder is invalid.  Go back and enter a valid installation folder.";
+      "The installation folder is invalid.  Go back and enter a valid installation folder.";
   if (!fullPath) return Fail(failure, kInvalid);
   char question[kMessageSize];
   FormatText(question, sizeof question, "Create folder?\n\nThe installation folder doesn't exist.\n%s",
              SetupState.targetFolder);
   if (Ask(kAskCreateFolder, question, MB_YESNO) != IDYES) {
-    return Fail(failure, "Installation Incomplete.\n\nThe creation of the installation folder was declined.");
+    return Fail(failure, "The creation of the installation folder was declined.");
   }
   if (CreateFolderTree(SetupState.targetFolder)) return 1;
   return Fail(failure, kInvalid);
@@ -150,40 +151,37 @@ int CloseProduct() {
   return 1;
 }
 
-// The library may still be held by a product that is ending: try four times,
-// 100 ms apart, before asking the user.
-int WriteProductLibrary() {
-  SetScratchPath("Morvantile.dll");
+// Writes a product file from its payload, asking whether to try again while
+// it cannot be written. A file still held by a product that is ending is
+// first tried `quietRetries` more times, 100 ms apart.
+int WriteProductFile(const char* name, WORD payload, InstallQuestion question, int quietRetries) {
+  SetScratchPath(name);
   SetFileAttributesA(SetupState.scratchPath, FILE_ATTRIBUTE_NORMAL);
-  int attempts = 0;
-  for (;;) {
-    if (ExtractPayloadToFile(kPayloadType, kLibraryPayload, SetupState.scratchPath)) return 1;
+  char text[kMessageSize];
+  FormatText(text, sizeof text,
+             "Could not write the %s file.\nCheck that it is not currently in use\n"
+             "and that no other programs are running.",
+             name);
+  for (int attempts = 0;;) {
+    if (ExtractPayloadToFile(kPayloadType, payload, SetupState.scratchPath)) return 1;
     if (LastPayloadWasDamaged()) return 0;   // no retry can mend it
-    Sleep(100);
-    if (++attempts <= 3) continue;
-    attempts = 0;
-    if (Ask(kAskLibraryInUse,
-            "Could not write the Morvantile.dll file.\nCheck that it is not currently in use\n"
-            "and that no other programs are running.",
-            MB_RETRYCANCEL) != IDRETRY) {
-      return 0;
+    if (quietRetries) {
+      Sleep(100);
+      if (++attempts <= quietRetries) continue;
+      attempts = 0;
     }
+    if (Ask(question, text, MB_RETRYCANCEL) != IDRETRY) return 0;
   }
 }
 
+// The library may still be held by a product that is ending: it is tried
+// four times before the user is asked.
+int WriteProductLibrary() {
+  return WriteProductFile("Morvantile.dll", kLibraryPayload, kAskLibraryInUse, 3);
+}
+
 int WriteProductProgram() {
-  SetScratchPath("Morvantile.exe");
-  SetFileAttributesA(SetupState.scratchPath, FILE_ATTRIBUTE_NORMAL);
-  while (!ExtractPayloadToFile(kPayloadType, kProgramPayload, SetupState.scratchPath)) {
-    if (LastPayloadWasDamaged()) return 0;
-    if (Ask(kAskProgramInUse,
-            "Could not write the Morvantile.exe file.\nCheck that it is not currently in use\n"
-            "and that no other programs are running.",
-            MB_RETRYCANCEL) != IDRETRY) {
-      return 0;
-    }
-  }
-  return 1;
+  return WriteProductFile("Morvantile.exe", kProgramPayload, kAskProgramInUse, 0);
 }
 
 // psapi.dll goes along only for NT systems whose system folder lacks it.
@@ -206,11 +204,11 @@ int ProcessStatusLibraryNeeded() {
 int WriteProductFiles(char* failure) {
   if (!WriteProductLibrary()) {
     if (LastPayloadWasDamaged()) return Fail(failure, kDamagedSetup);
-    return Fail(failure, "Installation Incomplete.\n\nThe Morvantile.dll file could not be written.");
+    return Fail(failure, "The Morvantile.dll file could not be written.");
   }
   if (!WriteProductProgram()) {
     if (LastPayloadWasDamaged()) return Fail(failure, kDamagedSetup);
-    return Fail(failure, "Installation Incomplete.\n\nThe Morvantile.exe file could not be written.");
+    return Fail(failure, "The Morvantile.exe file could not be written.");
   }
   if (ProcessStatusLibraryNeeded()) {
     SetScratchPath("psapi.dll");
@@ -251,7 +249,7 @@ int WriteSettings(char* failure) {
     SetupState.settingsFileFailed = 1;
     if (Ask(kAskContinueWithoutSettings, "Could not write the settings file.\nContinue installation with default settings?",
             MB_OKCANCEL) != IDOK) {
-      return Fail(failure, "Installation Incomplete.\n\nThe settings file could not be written.");
+      return Fail(failure, "The settings file could not be written.");
     }
   }
   unsigned installed = SetupState.installedVersion;

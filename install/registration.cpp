@@ -7,6 +7,7 @@
 #include "common/setup_state.h"
 #include "common/types.h"
 #include "install/file_helpers.h"
+#include "settings/settings_migration.h"
 
 namespace {
 
@@ -106,14 +107,9 @@ DWORD InstalledSizeKb(const char* targetFolder) {
 }  // namespace
 
 void WriteUninstallEntry(const char* targetFolder) {
-  char keyPath[2048];
   char command[2048];
   char quietCommand[2048];
   char program[2048];
-  if (!FormatText(keyPath, sizeof keyPath, "%s\\Morvantile",
-                  "Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall")) {
-    return;
-  }
   // Quoted, so that a folder with blanks cannot start C:\Program.exe.
   if (!FormatText(command, sizeof command, "\"%s\\Morvantile.exe\" /uninstall", targetFolder) ||
       !FormatText(quietCommand, sizeof quietCommand, "%s /S", command) ||
@@ -122,7 +118,7 @@ void WriteUninstallEntry(const char* targetFolder) {
   }
 
   HKEY key;
-  if (RegCreateKeyExA(HKEY_LOCAL_MACHINE, keyPath, 0, nullptr, REG_OPTION_NON_VOLATILE, KEY_WRITE,
+  if (RegCreateKeyExA(HKEY_LOCAL_MACHINE, kUninstallKeyPath, 0, nullptr, REG_OPTION_NON_VOLATILE, KEY_WRITE,
                       nullptr, &key, nullptr) != ERROR_SUCCESS) {
     return;
   }
