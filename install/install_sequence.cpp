@@ -15,12 +15,10 @@
 namespace {
 
 const UINT kRepaintWaitMs = 1000;   // per window, in step 1
-const char kPayloadType[] = "FILE_RESOURCE";
 const WORD kLibraryPayload = 102;
 const WORD kProgramPayload = 101;
 const WORD kProcessStatusPayload = 118;
 const char kIncomplete[] = "Installation Incomplete.\n\n";
-const char kDamagedSetup[] = "The setup program is damaged. Please download it again.";
 
 // Room for a status text or question around a folder of 2047 characters.
 const int kMessageSize = 2048 + 256;
@@ -203,11 +201,11 @@ int ProcessStatusLibraryNeeded() {
 // A damaged payload is never written; the run ends with its own text.
 int WriteProductFiles(char* failure) {
   if (!WriteProductLibrary()) {
-    if (LastPayloadWasDamaged()) return Fail(failure, kDamagedSetup);
+    if (LastPayloadWasDamaged()) return Fail(failure, kDamagedSetupText);
     return Fail(failure, "The Morvantile.dll file could not be written.");
   }
   if (!WriteProductProgram()) {
-    if (LastPayloadWasDamaged()) return Fail(failure, kDamagedSetup);
+    if (LastPayloadWasDamaged()) return Fail(failure, kDamagedSetupText);
     return Fail(failure, "The Morvantile.exe file could not be written.");
   }
   if (ProcessStatusLibraryNeeded()) {
@@ -216,7 +214,7 @@ int WriteProductFiles(char* failure) {
       SetFileAttributesA(SetupState.scratchPath, FILE_ATTRIBUTE_NORMAL);
       if (!ExtractPayloadToFile(kPayloadType, kProcessStatusPayload, SetupState.scratchPath) &&
           LastPayloadWasDamaged())
-        return Fail(failure, kDamagedSetup);
+        return Fail(failure, kDamagedSetupText);
     }
   }
   return 1;

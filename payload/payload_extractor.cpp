@@ -10,13 +10,15 @@
 #include "payload/payload_decoder.h"
 #include "payload/payload_table.h"
 
+const char kPayloadType[] = "FILE_RESOURCE";
+const char kDamagedSetupText[] = "The setup program is damaged. Please download it again.";
+
 namespace {
 
 const int kModeFile = 1;
 const int kModeText = 2;
 const int kModeCheck = 3;   // decode and check only
 const char kPartialSuffix[] = ".partial";
-const char kPayloadType[] = "FILE_RESOURCE";
 
 // What the setup program cannot do without: the product's program (101)
 // and library (102), the licence (116), the process-status library (118).

@@ -8,6 +8,11 @@
 
 #include <windows.h>
 
+// The resource type of the payloads, and what a user is told when one of
+// them is damaged.
+extern const char kPayloadType[];          // "FILE_RESOURCE"
+extern const char kDamagedSetupText[];     // "The setup program is damaged. ..."
+
 // Decodes payload `id` and writes it to targetPath, replacing any file of
 // that name. 1 on success. On failure 0, the target as it was, and no
 // temporary file left behind; a target that another program holds open

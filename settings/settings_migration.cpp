@@ -231,26 +231,23 @@ int DeleteTree(HKEY root, const char* path) {
   if (!path[0]) return 0;  // an empty path would name the root itself
   HKEY key;
   if (RegOpenKeyExA(root, path, 0, KEY_READ, &key) == ERROR_SUCCESS) {
-    char* name = static_cast<char*>(MemAlloc(kNameBufferSize));
     DWORD maxSubKey = 0;
-    DWORD size = kNameBufferSize;
     if (RegQueryInfoKeyA(key, nullptr, nullptr, nullptr, nullptr, &maxSubKey, nullptr, nullptr,
-                         nullptr, nullptr, nullptr, nullptr) == ERROR_SUCCESS &&
-        maxSubKey * 2 + 2 > size) {
-      size = maxSubKey * 2 + 2;
-      MemFree(name);
-      name = static_cast<char*>(MemAlloc(size));
-    }
+                         nullptr, nullptr, nullptr, nullptr) != ERROR_SUCCESS)
+      maxSubKey = 0;  // the smallest buffer then
+    Buffer name = {nullptr, 0};
     // Always the first sub-key; one that survives its deletion ends the walk.
-    while (name) {
-      DWORD length = size;
-      if (RegEnumKeyExA(key, 0, name, &length, nullptr, nullptr, nullptr, nullptr) !=
-              ERROR_SUCCESS ||
-          name[0] == '\0')
-        break;
-      if (!DeleteTree(key, name)) break;
+    if (Reserve(&name, maxSubKey * 2 + 2, kNameBufferSize)) {
+      for (;;) {
+        DWORD length = name.size;
+        if (RegEnumKeyExA(key, 0, name.bytes, &length, nullptr, nullptr, nullptr, nullptr) !=
+                ERROR_SUCCESS ||
+            name.bytes[0] == '\0')
+          break;
+        if (!DeleteTree(key, name.bytes)) break;
+      }
     }
-    MemFree(name);
+    MemFree(name.bytes);
     RegCloseKey(key);
   }
   return RegDeleteKeyA(root, path) == ERROR_SUCCESS;

@@ -21,7 +21,6 @@ namespace {
 const char kMutexName[] = "SetupMorvantile - Ostrand";
 const char kWizardCaption[] = "Morvantile - Installation";
 const char kErrorCaption[] = "Morvantile - Error";
-const char kDamagedMessage[] = "The setup program is damaged. Please download it again.";
 const char kUpdaterMessage[] =
     "Please upgrade your control libraries with Microsoft's updater located at\n"
     "ftp://ftp.microsoft.com/Softlib/MSLFILES/50comupd.exe";
@@ -184,7 +183,7 @@ int RunSetup(HINSTANCE instance, HINSTANCE, LPSTR commandLine, int) {
   // changed: a damaged download must never install a damaged product.
   if (!VerifyPayloads()) {
     WriteInstallLogLine("result 5: the setup program is damaged; nothing changed");
-    if (!silent) MessageBoxA(nullptr, kDamagedMessage, kWizardCaption, MB_OK);
+    if (!silent) MessageBoxA(nullptr, kDamagedSetupText, kWizardCaption, MB_OK);
     exitCode = silent ? kExitDamaged : -1;
   } else {
     if (!silent) InitCommonControlsOnce();

@@ -239,7 +239,7 @@ INT_PTR CALLBACK LicencePageProc(HWND page, UINT message, WPARAM wParam, LPARAM 
   switch (message) {
     case WM_INITDIALOG: {
       char* text = nullptr;
-      licenceShown = LoadPayloadText("FILE_RESOURCE", kLicencePayload, &text) && text && text[0];
+      licenceShown = LoadPayloadText(kPayloadType, kLicencePayload, &text) && text && text[0];
       SetDlgItemTextA(page, IDC_LICENCE_TEXT, licenceShown ? text : kLicenceUnreadable);
       MemFree(text);
       LeaveDialogKeysToWizard(GetDlgItem(page, IDC_LICENCE_TEXT));

@@ -29,6 +29,8 @@ int ExtractPayloadToFile(const char*, WORD id, const char* targetPath) {
 }
 
 int LastPayloadWasDamaged() { return standIns.lastPayloadDamaged; }
+const char kPayloadType[] = "FILE_RESOURCE";
+const char kDamagedSetupText[] = "The setup program is damaged. Please download it again.";
 
 void CreateStartupShortcut(const char* targetFolder) { standIns.shortcuts.push_back(targetFolder); }
 void LaunchProduct(const char* targetFolder) { standIns.launches.push_back(targetFolder); }
