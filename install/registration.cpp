@@ -8,6 +8,7 @@
 #include "common/types.h"
 #include "install/file_helpers.h"
 #include "settings/settings_migration.h"
+#include "settings/settings_store.h"
 
 namespace {
 
@@ -79,14 +80,6 @@ void LaunchProduct(const char* targetFolder) {
 
 namespace {
 
-void SetText(HKEY key, const char* name, const char* text) {
-  RegSetValueExA(key, name, 0, REG_SZ, (const BYTE*)text, (DWORD)lstrlenA(text) + 1);
-}
-
-void SetNumber(HKEY key, const char* name, DWORD number) {
-  RegSetValueExA(key, name, 0, REG_DWORD, (const BYTE*)&number, sizeof number);
-}
-
 // KB (rounded up) of what the installation placed in the folder.
 DWORD InstalledSizeKb(const char* targetFolder) {
   static const char* const kInstalledFiles[] = {"Morvantile.exe", "Morvantile.dll", "psapi.dll",
@@ -122,17 +115,17 @@ void WriteUninstallEntry(const char* targetFolder) {
                       nullptr, &key, nullptr) != ERROR_SUCCESS) {
     return;
   }
-  SetText(key, "UninstallString", command);
-  SetText(key, "DisplayName", "Morvantile");
+  SetTextValue(key, "UninstallString", command);
+  SetTextValue(key, "DisplayName", "Morvantile");
   // What Apps & Features and deployment tools read besides.
-  SetText(key, "QuietUninstallString", quietCommand);
-  SetText(key, "DisplayVersion", "3.04");
-  SetText(key, "Publisher", "Quillfern");
-  SetText(key, "DisplayIcon", program);
-  SetText(key, "InstallLocation", targetFolder);
-  SetNumber(key, "EstimatedSize", InstalledSizeKb(targetFolder));
-  SetText(key, "URLInfoAbout", kProductWebPage);
-  SetNumber(key, "NoModify", 1);
-  SetNumber(key, "NoRepair", 1);
+  SetTextValue(key, "QuietUninstallString", quietCommand);
+  SetTextValue(key, "DisplayVersion", "3.04");
+  SetTextValue(key, "Publisher", "Quillfern");
+  SetTextValue(key, "DisplayIcon", program);
+  SetTextValue(key, "InstallLocation", targetFolder);
+  SetNumberValue(key, "EstimatedSize", InstalledSizeKb(targetFolder));
+  SetTextValue(key, "URLInfoAbout", kProductWebPage);
+  SetNumberValue(key, "NoModify", 1);
+  SetNumberValue(key, "NoRepair", 1);
   RegCloseKey(key);
 }

@@ -149,12 +149,9 @@ void WriteAppValue(const char* path, Area area, const SettingsRect* rect, const 
       lstrcpynA(text, rectText, sizeof text);
     else
       FormatRectText(rect ? rect : &none, text);
-    RegSetValueExA(key, shortPath, 0, REG_SZ, reinterpret_cast<const BYTE*>(text),
-                   static_cast<DWORD>(strlen(text) + 1));
+    SetTextValue(key, shortPath, text);
   } else {
-    DWORD number = static_cast<DWORD>(static_cast<int32_t>(area));
-    RegSetValueExA(key, shortPath, 0, REG_DWORD, reinterpret_cast<const BYTE*>(&number),
-                   sizeof number);
+    SetNumberValue(key, shortPath, static_cast<uint32_t>(static_cast<int32_t>(area)));
   }
   RegCloseKey(key);
 }

@@ -320,8 +320,7 @@ void RegisterUninstall(const char* folder) {
 
   HKEY key;
   if (CreateSettingsKey(nullptr, &key)) {
-    RegSetValueExA(key, "LastPath", 0, REG_SZ, reinterpret_cast<const BYTE*>(folder),
-                   static_cast<DWORD>(strlen(folder) + 1));
+    SetTextValue(key, "LastPath", folder);
     RegCloseKey(key);
   }
 
@@ -332,11 +331,8 @@ void RegisterUninstall(const char* folder) {
   char command[kAppPathSize + 32];
   int length = FormatString(command, sizeof command, "\"%s\\Morvantile.exe\" /uninstall", folder);
   if (length > 0 && static_cast<size_t>(length) < sizeof command)
-    RegSetValueExA(key, "UninstallString", 0, REG_SZ, reinterpret_cast<const BYTE*>(command),
-                   static_cast<DWORD>(length + 1));
-  const char displayName[] = "Morvantile";
-  RegSetValueExA(key, "DisplayName", 0, REG_SZ, reinterpret_cast<const BYTE*>(displayName),
-                 sizeof displayName);
+    SetTextValue(key, "UninstallString", command);
+  SetTextValue(key, "DisplayName", "Morvantile");
   RegCloseKey(key);
 }
 

@@ -22,11 +22,6 @@ const uint32_t kDefaultHotKeys[] = {
     0x60024, 0x60025, 0x60026, 0x60027, 0x60028, 0x60031, 0x60032, 0x60033, 0x60034,
 };
 
-void SetNumber(HKEY key, const char* name, uint32_t value) {
-  DWORD number = value;
-  RegSetValueExA(key, name, 0, REG_DWORD, reinterpret_cast<const BYTE*>(&number), sizeof number);
-}
-
 uint32_t PackHalves(int32_t low, int32_t high) {
   return (static_cast<uint32_t>(high) << 16) | (static_cast<uint32_t>(low) & 0xFFFF);
 }
@@ -34,7 +29,7 @@ uint32_t PackHalves(int32_t low, int32_t high) {
 void WriteScalar(const char* subKey, const char* name, uint32_t value) {
   HKEY key;
   if (!CreateSettingsKey(subKey, &key)) return;
-  SetNumber(key, name, value);
+  SetNumberValue(key, name, value);
   RegCloseKey(key);
 }
 
@@ -107,7 +102,7 @@ void WriteGroup(const char* subKey, const GroupValue* values, size_t count, cons
   if (!CreateSettingsKey(subKey, &key)) return;
   for (size_t i = 0; i < count; ++i) {
     const GroupValue& value = values[i];
-    SetNumber(key, value.name,
+    SetNumberValue(key, value.name,
               value.high == kWhole ? static_cast<uint32_t>(fields[value.low])
                                    : PackHalves(fields[value.low], fields[value.high]));
   }
@@ -115,6 +110,16 @@ void WriteGroup(const char* subKey, const GroupValue* values, size_t count, cons
 }
 
 }  // namespace
+
+void SetTextValue(HKEY key, const char* name, const char* text) {
+  RegSetValueExA(key, name, 0, REG_SZ, reinterpret_cast<const BYTE*>(text),
+                 static_cast<DWORD>(strlen(text) + 1));
+}
+
+void SetNumberValue(HKEY key, const char* name, uint32_t value) {
+  DWORD number = value;
+  RegSetValueExA(key, name, 0, REG_DWORD, reinterpret_cast<const BYTE*>(&number), sizeof number);
+}
 
 int QueryNumber(HKEY key, const char* name, uint32_t* value) {
   DWORD number = 0;
@@ -293,21 +298,21 @@ void ReadClipPrint(ClipPrintSettings* settings) {
 void WriteClipPrint(ClipPrintSettings* settings) {
   HKEY key;
   if (!CreateSettingsKey("ClipPrint", &key)) return;
-  SetNumber(key, "HotKey", settings->hotKey);
+  SetNumberValue(key, "HotKey", settings->hotKey);
   if (settings->marginLeft > 15) settings->marginLeft = 15;
   if (settings->marginTop > 15) settings->marginTop = 15;
   if (settings->marginRight > 15) settings->marginRight = 15;
   if (settings->marginBottom > 15) settings->marginBottom = 15;
   if (settings->formatCount > 15) settings->formatCount = 15;
   if (settings->fontSize > 255) settings->fontSize = 255;
-  SetNumber(key, "SizeFormat", PackSizeFormat(settings));
+  SetNumberValue(key, "SizeFormat", PackSizeFormat(settings));
   // The record's name is terminated within its 32 bytes by every reader;
   // a caller's unterminated name is cut rather than read past.
   DWORD length = static_cast<DWORD>(strnlen(settings->faceName, sizeof settings->faceName - 1));
   char faceName[sizeof settings->faceName];
   MemCopy(faceName, settings->faceName, length);
   faceName[length] = '\0';
-  RegSetValueExA(key, "FaceName", 0, REG_SZ, reinterpret_cast<const BYTE*>(faceName), length + 1);
+  SetTextValue(key, "FaceName", faceName);
   RegCloseKey(key);
 }
 

@@ -121,6 +121,9 @@ int QueryFaceName(HKEY key, char* faceName);
 // shorter face name leaves the tail of the record's name behind its NUL.
 int QueryClipPrint(HKEY key, void (*unpack)(uint32_t packed, ClipPrintSettings* settings),
                    ClipPrintSettings* record);
+// Writes a REG_SZ value with its NUL, or a REG_DWORD value.
+void SetTextValue(HKEY key, const char* name, const char* text);
+void SetNumberValue(HKEY key, const char* name, uint32_t number);
 // A number is read as four bytes whatever the value's type; a shorter value
 // is its number zero-extended, so it never mixes with a default.
 int QueryNumber(HKEY key, const char* name, uint32_t* value);
