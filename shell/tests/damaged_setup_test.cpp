@@ -147,12 +147,6 @@ bool FindDamage(const std::string& stream, bool wantAccepted, size_t* position, 
 
 bool Exists(const std::string& path) { return GetFileAttributesA(path.c_str()) != INVALID_FILE_ATTRIBUTES; }
 
-std::string StartupShortcut() {
-  char folder[MAX_PATH] = "";
-  SHGetFolderPathA(nullptr, CSIDL_STARTUP, nullptr, 0, folder);
-  return std::string(folder) + "\\Morvantile.lnk";
-}
-
 bool KeyExists(HKEY root, const char* path) {
   HKEY key;
   if (RegOpenKeyExA(root, path, 0, KEY_READ, &key) != ERROR_SUCCESS) return false;

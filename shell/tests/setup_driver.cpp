@@ -7,6 +7,57 @@
 
 #include <vector>
 
+bool FileThere(const std::string& path) {
+  DWORD attributes = GetFileAttributesA(path.c_str());
+  return attributes != INVALID_FILE_ATTRIBUTES && !(attributes & FILE_ATTRIBUTE_DIRECTORY);
+}
+
+void RemoveTree(const std::string& path) {
+  WIN32_FIND_DATAA found;
+  HANDLE search = FindFirstFileA((path + "\\*").c_str(), &found);
+  if (search != INVALID_HANDLE_VALUE) {
+    do {
+      std::string name = found.cFileName;
+      if (name == "." || name == "..") continue;
+      std::string child = path + "\\" + name;
+      SetFileAttributesA(child.c_str(), FILE_ATTRIBUTE_NORMAL);
+      if (found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)
+        RemoveTree(child);
+      else
+        DeleteFileA(child.c_str());
+    } while (FindNextFileA(search, &found));
+    FindClose(search);
+  }
+  SetFileAttributesA(path.c_str(), FILE_ATTRIBUTE_NORMAL);
+  if (!RemoveDirectoryA(path.c_str())) DeleteFileA(path.c_str());
+}
+
+std::string StartupShortcut() {
+  char folder[MAX_PATH] = "";
+  SHGetFolderPathA(nullptr, CSIDL_STARTUP, nullptr, 0, folder);
+  return std::string(folder) + "\\Morvantile.lnk";
+}
+
+DWORD RunToEnd(const std::string& commandLine, DWORD timeoutMs) {
+  STARTUPINFOA startup = {};
+  startup.cb = sizeof startup;
+  PROCESS_INFORMATION process = {};
+  std::vector<char> line(commandLine.begin(), commandLine.end());
+  line.push_back('\0');
+  if (!CreateProcessA(nullptr, line.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup, &process))
+    return STILL_ACTIVE;
+  CloseHandle(process.hThread);
+  DWORD code = STILL_ACTIVE;
+  if (WaitForSingleObject(process.hProcess, timeoutMs) == WAIT_OBJECT_0) {
+    GetExitCodeProcess(process.hProcess, &code);
+  } else {
+    TerminateProcess(process.hProcess, 1);
+    WaitForSingleObject(process.hProcess, 5000);
+  }
+  CloseHandle(process.hProcess);
+  return code;
+}
+
 namespace {
 
 const int kNextButton = 0x3024;

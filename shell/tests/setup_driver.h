@@ -17,6 +17,16 @@ std::string WindowsPath(const std::string& unixPath);
 // show a window, and a condition that holds returns at once.
 bool WaitUntil(const std::function<bool()>& condition, DWORD timeoutMs = 30000);
 
+// Small helpers of the scenarios.
+bool FileThere(const std::string& path);     // an existing file, not a folder
+void RemoveTree(const std::string& path);    // a folder and all in it, read-only files too
+std::string StartupShortcut();               // where the setup puts Morvantile.lnk
+
+// Runs a command line to its end, as a script would: its exit code, or
+// STILL_ACTIVE when it could not start or did not end in time (it is then
+// ended).
+DWORD RunToEnd(const std::string& commandLine, DWORD timeoutMs = 120000);
+
 enum class Page { None, Welcome, Licence, Options, Custom, Progress };
 const char* PageName(Page page);
 

@@ -38,38 +38,7 @@ std::vector<std::string> Lines(const std::string& text) {
 
 bool Contains(const std::string& text, const std::string& part) { return text.find(part) != std::string::npos; }
 
-bool FileThere(const std::string& path) {
-  DWORD attributes = GetFileAttributesA(path.c_str());
-  return attributes != INVALID_FILE_ATTRIBUTES && !(attributes & FILE_ATTRIBUTE_DIRECTORY);
-}
-
 bool Exists(const std::string& path) { return GetFileAttributesA(path.c_str()) != INVALID_FILE_ATTRIBUTES; }
-
-void RemoveTree(const std::string& path) {
-  WIN32_FIND_DATAA found;
-  HANDLE search = FindFirstFileA((path + "\\*").c_str(), &found);
-  if (search != INVALID_HANDLE_VALUE) {
-    do {
-      std::string name = found.cFileName;
-      if (name == "." || name == "..") continue;
-      std::string child = path + "\\" + name;
-      SetFileAttributesA(child.c_str(), FILE_ATTRIBUTE_NORMAL);
-      if (found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)
-        RemoveTree(child);
-      else
-        DeleteFileA(child.c_str());
-    } while (FindNextFileA(search, &found));
-    FindClose(search);
-  }
-  SetFileAttributesA(path.c_str(), FILE_ATTRIBUTE_NORMAL);
-  if (!RemoveDirectoryA(path.c_str())) DeleteFileA(path.c_str());
-}
-
-std::string StartupShortcut() {
-  char folder[MAX_PATH] = "";
-  SHGetFolderPathA(nullptr, CSIDL_STARTUP, nullptr, 0, folder);
-  return std::string(folder) + "\\Morvantile.lnk";
-}
 
 std::string ReadString(HKEY root, const char* path, const char* name) {
   char value[2048] = "";
@@ -105,28 +74,6 @@ void SetString(HKEY root, const char* path, const char* name, const std::string&
   RegSetValueExA(key, name, 0, REG_SZ, reinterpret_cast<const BYTE*>(value.c_str()),
                  static_cast<DWORD>(value.size() + 1));
   RegCloseKey(key);
-}
-
-// Runs a whole command line as a script would and returns the exit code
-// (STILL_ACTIVE when it did not end in time; the process is then ended).
-DWORD RunCommand(const std::string& commandLine, DWORD timeoutMs = 120000) {
-  STARTUPINFOA startup = {};
-  startup.cb = sizeof startup;
-  PROCESS_INFORMATION process = {};
-  std::vector<char> line(commandLine.begin(), commandLine.end());
-  line.push_back('\0');
-  if (!CreateProcessA(nullptr, line.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup, &process))
-    return 0xDEADBEEF;
-  DWORD code = STILL_ACTIVE;
-  if (WaitForSingleObject(process.hProcess, timeoutMs) == WAIT_OBJECT_0) {
-    GetExitCodeProcess(process.hProcess, &code);
-  } else {
-    TerminateProcess(process.hProcess, 1);
-    WaitForSingleObject(process.hProcess, 5000);
-  }
-  CloseHandle(process.hThread);
-  CloseHandle(process.hProcess);
-  return code;
 }
 
 std::string SetupCommand() { return "\"" + WindowsPath(MV_SETUP_EXE) + "\""; }
@@ -186,7 +133,7 @@ class Unattended : public ::testing::Test {
 // The administrator's two lines: install silently with a folder and a log,
 // then uninstall with the entry's "QuietUninstallString".
 TEST_F(Unattended, InstallIntoAFolderWithSpacesThenUninstallFromTheQuietCommand) {
-  DWORD code = RunCommand(SetupCommand() + " /S /LOG=\"" + log_ + "\" /D=" + folder_);
+  DWORD code = RunToEnd(SetupCommand() + " /S /LOG=\"" + log_ + "\" /D=" + folder_);
   ASSERT_EQ(code, 0u) << ReadFile(log_);
   for (const char* name : {"Morvantile.exe", "Morvantile.dll"}) EXPECT_TRUE(FileThere(folder_ + "\\" + name)) << name;
   EXPECT_TRUE(FileThere(StartupShortcut())) << "a Custom installation's defaults make the shortcut";
@@ -218,7 +165,7 @@ TEST_F(Unattended, InstallIntoAFolderWithSpacesThenUninstallFromTheQuietCommand)
   EXPECT_EQ(ReadDword(HKEY_LOCAL_MACHINE, kUninstallKey, "EstimatedSize"), (bytes + 1023) / 1024);
 
   // The uninstall, exactly as a deployment tool runs the quiet command.
-  ASSERT_EQ(RunCommand(quiet), 0u);
+  ASSERT_EQ(RunToEnd(quiet), 0u);
   EXPECT_FALSE(TestKeyExists(HKEY_LOCAL_MACHINE, kUninstallKey)) << "the whole entry goes";
   EXPECT_FALSE(Exists(StartupShortcut()));
   EXPECT_EQ(FindWindowA(nullptr, "Morvantile"), nullptr) << "the running copy was ended";
@@ -229,7 +176,7 @@ TEST_F(Unattended, InstallIntoAFolderWithSpacesThenUninstallFromTheQuietCommand)
 TEST_F(Unattended, UpgradeOverOlderSettingsMovesThemAndStartsNothing) {
   SetString(HKEY_CURRENT_USER, kProductKey, "LastPath", folder_);
   SetDword(HKEY_CURRENT_USER, kProductKey, "UpgradeVer", 204);
-  ASSERT_EQ(RunCommand(SetupCommand() + " /s /nolaunch /log=\"" + log_ + "\""), 0u) << ReadFile(log_);
+  ASSERT_EQ(RunToEnd(SetupCommand() + " /s /nolaunch /log=\"" + log_ + "\""), 0u) << ReadFile(log_);
 
   std::string settings = ReadFile(folder_ + "\\default.MorvantileSettings");
   ASSERT_GE(settings.size(), 4u);
@@ -248,7 +195,7 @@ TEST_F(Unattended, UnwritableSettingsFileContinuesAndKeepsTheRegistrySettings) {
   SetString(HKEY_CURRENT_USER, kProductKey, "LastPath", folder_);
   SetDword(HKEY_CURRENT_USER, kProductKey, "UpgradeVer", 204);
   ASSERT_EQ(SHCreateDirectoryExA(nullptr, (folder_ + "\\default.MorvantileSettings").c_str(), nullptr), ERROR_SUCCESS);
-  ASSERT_EQ(RunCommand(SetupCommand() + " /S /NOLAUNCH /LOG=\"" + log_ + "\""), 0u) << ReadFile(log_);
+  ASSERT_EQ(RunToEnd(SetupCommand() + " /S /NOLAUNCH /LOG=\"" + log_ + "\""), 0u) << ReadFile(log_);
   EXPECT_TRUE(TestKeyExists(HKEY_CURRENT_USER, kProductKey));
   EXPECT_TRUE(Contains(LogLineOf("step 4 "), "Continue installation with default settings?\": OK")) << ReadFile(log_);
   EXPECT_TRUE(Contains(LogLineOf("step 5 "), "registry settings kept"));
@@ -258,7 +205,7 @@ TEST_F(Unattended, UnwritableSettingsFileContinuesAndKeepsTheRegistrySettings) {
 TEST_F(Unattended, NewerVersionInstalledChangesNothing) {
   SetString(HKEY_CURRENT_USER, kProductKey, "LastPath", folder_);
   SetDword(HKEY_CURRENT_USER, kProductKey, "UpgradeVer", 305);
-  EXPECT_EQ(RunCommand(SetupCommand() + " /S /LOG=\"" + log_ + "\""), 1u);
+  EXPECT_EQ(RunToEnd(SetupCommand() + " /S /LOG=\"" + log_ + "\""), 1u);
   EXPECT_FALSE(Exists(folder_));
   EXPECT_EQ(ReadDword(HKEY_CURRENT_USER, kProductKey, "UpgradeVer"), 305u);
   EXPECT_FALSE(TestKeyExists(HKEY_LOCAL_MACHINE, kUninstallKey));
@@ -272,7 +219,7 @@ TEST_F(Unattended, FileHeldOpenPastTheRetryTimeFailsAtItsStep) {
   HANDLE held = CreateFileA(library.c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
   ASSERT_NE(held, INVALID_HANDLE_VALUE);
   DWORD start = GetTickCount();
-  DWORD code = RunCommand(SetupCommand() + " /S /LOG=\"" + log_ + "\" /D=" + folder_);
+  DWORD code = RunToEnd(SetupCommand() + " /S /LOG=\"" + log_ + "\" /D=" + folder_);
   DWORD took = GetTickCount() - start;
   CloseHandle(held);
 
@@ -291,12 +238,12 @@ TEST_F(Unattended, BadCommandLinesEndWithFourAndChangeNothing) {
   for (const std::string& arguments : std::vector<std::string>{"/S /BOGUS", "/S /D=relative\\folder", "/S /D=C:\\", "/S /LOG=",
                                       "/S stray", "/S /D=" + base_ + "\\a*b", "/SILENT"}) {
     SCOPED_TRACE(arguments);
-    EXPECT_EQ(RunCommand(SetupCommand() + " " + arguments), 4u);
+    EXPECT_EQ(RunToEnd(SetupCommand() + " " + arguments), 4u);
     EXPECT_FALSE(TestKeyExists(HKEY_LOCAL_MACHINE, kUninstallKey));
     EXPECT_FALSE(Exists(StartupShortcut()));
   }
   // A log named before the bad switch says why.
-  EXPECT_EQ(RunCommand(SetupCommand() + " /S /LOG=\"" + log_ + "\" /X"), 4u);
+  EXPECT_EQ(RunToEnd(SetupCommand() + " /S /LOG=\"" + log_ + "\" /X"), 4u);
   EXPECT_TRUE(Contains(ReadFile(log_), "unknown switch: /X")) << ReadFile(log_);
 }
 
@@ -305,7 +252,7 @@ TEST_F(Unattended, AnotherSetupRunningEndsWithThree) {
   SetupDriver wizard(WindowsPath(MV_SETUP_EXE));
   ASSERT_TRUE(wizard.Start());
   ASSERT_NE(wizard.WaitForWizard(), nullptr);
-  EXPECT_EQ(RunCommand(SetupCommand() + " /S"), 3u);
+  EXPECT_EQ(RunToEnd(SetupCommand() + " /S"), 3u);
   EXPECT_FALSE(Exists(folder_));
 }
 
