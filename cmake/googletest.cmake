@@ -8,12 +8,14 @@ include(GoogleTest)
 
 # The i686 test programs the PE32 stage runs: those whose code can behave
 # differently in a 32-bit build (record sizes and layouts written to files
-# and passed to the system, callbacks, 32-bit arithmetic in the codec, the
+# and passed to the system, callbacks (the engine's host among them), the
+# payload table read from the resources, 32-bit arithmetic in the codec, the
 # 32-bit registry and file-system views), without their tests that start
 # further 32-bit processes (each start costs about a minute under
 # emulation; the end-to-end stage starts the real PE32 programs). The
 # others run with `ctest -L pe32-all` in build/win32.
-set(MV_PE32_STAGE_PROGRAMS settings_test payload_codec_test shell_test product_settings_test)
+set(MV_PE32_STAGE_PROGRAMS settings_test payload_codec_test shell_test product_settings_test
+                           install_engine_test extraction_test)
 set(MV_PE32_FILTER_settings_test "-SettingsTool.*")
 set(MV_PE32_REGISTRY_FREE payload_codec_test shell_test extraction_test settings_layout_test)
 
