@@ -106,7 +106,7 @@ void WriteUninstallEntry(const char* targetFolder) {
   // Quoted, so that a folder with blanks cannot start C:\Program.exe.
   if (!FormatText(command, sizeof command, "\"%s\\Morvantile.exe\" /uninstall", targetFolder) ||
       !FormatText(quietCommand, sizeof quietCommand, "%s /S", command) ||
-      !FormatText(program, sizeof program, "%s\\Morvantile.exe", targetFolder)) {
+      !FormatText(program, sizeof program, kProductProgramFormat, targetFolder)) {
     return;
   }
 

@@ -7,6 +7,8 @@
 #include "install/install_sequence.h"
 #include "shell/link_label.h"
 
+const char kWizardCaption[] = "Morvantile - Installation";
+
 namespace {
 
 // Controls of the page and buttons of the wizard frame.
@@ -15,8 +17,6 @@ const int kStatusText = 1014;
 const int kLinkText = 1016;
 const int kBackButton = 0x3023;
 const int kFinishButton = 0x3025;
-
-const char kCaption[] = "Morvantile - Installation";
 
 HWND FrameButton(HWND page, int id) { return GetDlgItem(GetParent(page), id); }
 
@@ -36,7 +36,7 @@ void StepStarting(void* context, int) {
 }
 
 int Ask(void* context, InstallQuestion, const char* text, unsigned buttons) {
-  return MessageBoxA((HWND)context, text, kCaption, buttons);
+  return MessageBoxA((HWND)context, text, kWizardCaption, buttons);
 }
 
 // Both ends let "OK" close the wizard; a failed run also offers Back.

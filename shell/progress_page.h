@@ -7,4 +7,7 @@
 
 #include <windows.h>
 
+// The caption of the wizard and of every box of the installation.
+extern const char kWizardCaption[];
+
 INT_PTR CALLBACK ProgressPageProc(HWND page, UINT message, WPARAM wParam, LPARAM lParam);

@@ -19,7 +19,6 @@
 namespace {
 
 const char kMutexName[] = "SetupMorvantile - Ostrand";
-const char kWizardCaption[] = "Morvantile - Installation";
 const char kErrorCaption[] = "Morvantile - Error";
 const char kUpdaterMessage[] =
     "Please upgrade your control libraries with Microsoft's updater located at\n"
@@ -28,22 +27,14 @@ const int kPageCount = 5;
 
 const char kHelpText[] =
     "Morvantile 3.04 Basic Setup\n\n"
-    "MorvantileSetup.exe [/S] [/NOLAUNCH] [/LOG=FILE] [/D=FOLDER]\n\n"
-    "/S\tinstall without any window\n"
-    "/D=FOLDER\tinstall into FOLDER, created without asking (last on the line; may contain spaces; no "
-    "quotes)\n"
-    "/NOLAUNCH\tdo not start Morvantile at the end\n"
-    "/LOG=FILE\tappend one line per step to FILE\n"
-    "/?\tshow this help\n\n"
-    "Exit codes with /S:\n"
-    "0\tinstalled\n"
-    "1\ta newer version is installed; nothing changed\n"
-    "2\tthe installation failed (the log names the step)\n"
-    "3\tanother setup is running\n"
-    "4\tbad command line\n"
-    "5\tthe setup program is damaged\n\n"
-    "To remove Morvantile silently: \"FOLDER\\Morvantile.exe\" /uninstall /S\n"
-    "(0 removed, 2 partly removed)";
+    "/S\tsilent, no window\n"
+    "/D=FOLDER\tinstall there, created (last on the line, no quotes)\n"
+    "/NOLAUNCH\tdo not start Morvantile\n"
+    "/LOG=FILE\tlog each step to FILE\n"
+    "/?\tthis help\n\n"
+    "/S exit codes: 0 installed; 1 newer version present, nothing changed; 2 failed (see log); "
+    "3 another setup running; 4 bad command line; 5 setup damaged\n\n"
+    "Remove: \"FOLDER\\Morvantile.exe\" /uninstall /S (0 removed, 2 partly)";
 
 // The first-generation page and sheet records: what every comctl32 accepts.
 const UINT kPageRecordSize = PROPSHEETPAGEA_V1_SIZE;

@@ -285,9 +285,9 @@ TEST_F(Unattended, HelpBoxListsTheSwitchesAndExitCodes) {
   HWND box = setup.WaitForBox();
   ASSERT_NE(box, nullptr);
   const std::string text = SetupDriver::BoxText(box);
-  for (const char* part : {"/S", "/D=FOLDER", "/NOLAUNCH", "/LOG=FILE", "/?", "0\tinstalled",
-                           "1\ta newer version is installed", "2\tthe installation failed", "3\tanother setup",
-                           "4\tbad command line", "5\tthe setup program is damaged", "/uninstall /S"})
+  for (const char* part : {"/S", "/D=FOLDER", "/NOLAUNCH", "/LOG=FILE", "/?", "0 installed",
+                           "1 newer version present", "2 failed", "3 another setup", "4 bad command line",
+                           "5 setup damaged", "/uninstall /S"})
     EXPECT_TRUE(Contains(text, part)) << part;
   EXPECT_TRUE(SetupDriver::Answer(box, IDOK));
   EXPECT_EQ(setup.WaitForExit(), 0u);
