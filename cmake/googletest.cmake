@@ -5,6 +5,8 @@ set(BUILD_GMOCK OFF CACHE BOOL "" FORCE)
 set(gtest_force_shared_crt ON CACHE BOOL "" FORCE)
 add_subdirectory(${MV_GTEST_SOURCE} ${CMAKE_BINARY_DIR}/googletest EXCLUDE_FROM_ALL SYSTEM)
 include(GoogleTest)
+mv_probed_stack(gtest)
+mv_probed_stack(gtest_main)
 
 # The i686 test programs the PE32 stage runs: those whose code can behave
 # differently in a 32-bit build (record sizes and layouts written to files
@@ -26,6 +28,7 @@ function(mv_test target)
   add_executable(${target} ${T_SOURCES})
   target_link_libraries(${target} PRIVATE ${T_LIBS} GTest::gtest_main)
   mv_warnings(${target})
+  mv_probed_stack(${target})
   if(WIN32 AND CMAKE_SIZEOF_VOID_P EQUAL 4)
     target_link_options(${target} PRIVATE -static)
     # PE32 tests run under emulated 32-bit Wine, where a process start costs

@@ -9,6 +9,15 @@ function(mv_warnings target)
   endif()
 endfunction()
 
+# Code that never ships (tests and their helpers) keeps the compiler's stack
+# probes on i686, and with them large frames; see the top-level flags.
+function(mv_probed_stack target)
+  if(WIN32 AND CMAKE_SIZEOF_VOID_P EQUAL 4)
+    target_compile_options(${target} PRIVATE -mstack-arg-probe -maccumulate-outgoing-args
+                           -Wno-frame-larger-than)
+  endif()
+endfunction()
+
 # The shipped Windows programs: no exceptions, no RTTI, nothing but the
 # system DLLs and the C runtime at run time.
 # They are built for size and stripped: every byte travels in the setup.

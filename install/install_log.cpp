@@ -8,6 +8,9 @@ namespace {
 
 char logPath[2048];
 const int kLineSize = 4096;
+// Kept off the stack: one thread writes the log, and every frame stays
+// within the stack's guard page (the build does not probe the stack).
+char line[kLineSize + 2];
 
 HANDLE OpenForAppending(const char* path) {
   // Other programs may read the log while we write it.
@@ -33,7 +36,6 @@ void WriteInstallLogLine(const char* text) {
   if (!logPath[0]) return;
   SYSTEMTIME now;
   GetLocalTime(&now);
-  char line[kLineSize + 2];
   int length = wsprintfA(line, "%04u-%02u-%02u %02u:%02u:%02u ", now.wYear, now.wMonth, now.wDay, now.wHour,
                          now.wMinute, now.wSecond);
   for (const char* at = text; *at && length < kLineSize - 1; at++) {

@@ -42,6 +42,13 @@ struct StepRecord {
   int lastQuestion;
   int lastAnswer;
   int times;              // how often the last question was answered alike
+  // Working texts of the step, kept here rather than on the stack: one
+  // thread runs the steps, and every frame stays within the stack's guard
+  // page (the build does not probe the stack).
+  char question[kMessageSize];   // the question being asked
+  char failure[kMessageSize];    // the status text of a failed step
+  char logLine[4096];
+  char logStatus[1100];
 };
 
 StepRecord current;
@@ -128,8 +135,8 @@ int FixInstallFolder(char* failure) {
   const char kInvalid[] =
       "The installation folder is invalid.  Go back and enter a valid installation folder.";
   if (!fullPath) return Fail(failure, kInvalid);
-  char question[kMessageSize];
-  FormatText(question, sizeof question, "Create folder?\n\nThe installation folder doesn't exist.\n%s",
+  char* question = current.question;
+  FormatText(question, kMessageSize, "Create folder?\n\nThe installation folder doesn't exist.\n%s",
              SetupState.targetFolder);
   if (Ask(kAskCreateFolder, question, MB_YESNO) != IDYES) {
     return Fail(failure, "The creation of the installation folder was declined.");
@@ -155,8 +162,8 @@ int CloseProduct() {
 int WriteProductFile(const char* name, WORD payload, InstallQuestion question, int quietRetries) {
   SetScratchPath(name);
   SetFileAttributesA(SetupState.scratchPath, FILE_ATTRIBUTE_NORMAL);
-  char text[kMessageSize];
-  FormatText(text, sizeof text,
+  char* text = current.question;
+  FormatText(text, kMessageSize,
              "Could not write the %s file.\nCheck that it is not currently in use\n"
              "and that no other programs are running.",
              name);
@@ -312,16 +319,17 @@ int RunStep(int step, char* failure) {
 
 void LogStep(int step, const char* result, const char* status) {
   if (!InstallLogChosen()) return;
-  char line[4096];
+  char* line = current.logLine;
+  const int lineSize = (int)sizeof current.logLine;
   const char* name = step >= 0 && step < kInstallStepCount ? kStepNames[step] : "unknown step";
   wsprintfA(line, "step %d (%s): %s", step, name, result);
   int used = lstrlenA(line);
-  lstrcpynA(line + used, current.questions, (int)sizeof line - used);
+  lstrcpynA(line + used, current.questions, lineSize - used);
   if (status) {
     used = lstrlenA(line);
-    char tail[1100];
+    char* tail = current.logStatus;
     wsprintfA(tail, "; status \"%.1000s\"", status);
-    lstrcpynA(line + used, tail, (int)sizeof line - used);
+    lstrcpynA(line + used, tail, lineSize - used);
   }
   WriteInstallLogLine(line);
 }
@@ -348,7 +356,7 @@ int RunInstallStep(int step, const InstallHost* host) {
     }
     return 0;
   }
-  char failure[kMessageSize];
+  char* failure = current.failure;
   if (RunStep(step, failure)) {
     LogStep(step, current.result, nullptr);
     return 1;

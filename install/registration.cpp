@@ -85,7 +85,7 @@ DWORD InstalledSizeKb(const char* targetFolder) {
   static const char* const kInstalledFiles[] = {"Morvantile.exe", "Morvantile.dll", "psapi.dll",
                                                 "default.MorvantileSettings"};
   unsigned long long bytes = 0;
-  char path[2048];
+  static char path[2048];   // static: see WriteUninstallEntry
   for (const char* name : kInstalledFiles) {
     WIN32_FILE_ATTRIBUTE_DATA found;
     if (FormatText(path, sizeof path, "%s\\%s", targetFolder, name) &&
@@ -100,9 +100,11 @@ DWORD InstalledSizeKb(const char* targetFolder) {
 }  // namespace
 
 void WriteUninstallEntry(const char* targetFolder) {
-  char command[2048];
-  char quietCommand[2048];
-  char program[2048];
+  // Static, not on the stack: one thread installs, and every frame stays
+  // within the stack's guard page (the build does not probe the stack).
+  static char command[2048];
+  static char quietCommand[2048];
+  static char program[2048];
   // Quoted, so that a folder with blanks cannot start C:\Program.exe.
   if (!FormatText(command, sizeof command, "\"%s\\Morvantile.exe\" /uninstall", targetFolder) ||
       !FormatText(quietCommand, sizeof quietCommand, "%s /S", command) ||

@@ -113,7 +113,7 @@ int ParseSetupOptions(const char* arguments, SetupOptions* options) {
     while (IsBlank(*at)) at++;
     if (!*at) return 1;
     if (StartsWith(at, "/d=")) {
-      // The rest of the line, as NSIS reads it: spaces belong to the folder.
+      // The rest of the line: spaces belong to the folder, so /D= comes last.
       if (!ReadFolder(at + 3, options)) {
         SetFault(options, "not a full folder path: ", at + 3);
         return 0;
