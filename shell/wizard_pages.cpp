@@ -13,7 +13,6 @@
 
 namespace {
 
-const char kProductEdition[] = "Morvantile 3.04 Basic";
 const char kNextText[] = "&Next >";
 const char kInstallText[] = "I&nstall";
 const char kBackText[] = "< &Back";
@@ -23,7 +22,7 @@ const char kLicenceUnreadable[] =
     "Please download it again.";
 
 // A ProductVersion compared with this setup's own.
-int IsNewerVersion(uint32_t version) { return version != 0 && version > kSetupVersion; }
+int IsNewerVersion(uint32_t version) { return version > kSetupVersion; }
 
 HWND WizardButton(HWND page, int id) { return GetDlgItem(GetParent(page), id); }
 
@@ -39,31 +38,23 @@ void FocusLater(HWND page, int buttonId) {
   PostMessageA(page, WMU_FOCUSCONTROL, reinterpret_cast<WPARAM>(WizardButton(page, buttonId)), 0);
 }
 
-// PSN_SETACTIVE answer: 0 shows the page, -1 skips it.
-INT_PTR AnswerActivation(HWND page, LONG_PTR answer) {
-  SetWindowLongPtrA(page, DWLP_MSGRESULT, answer);
-  return TRUE;
-}
-
-int IsActivation(LPARAM lParam) {
-  return reinterpret_cast<const NMHDR*>(lParam)->code == static_cast<UINT>(PSN_SETACTIVE);
-}
-
 int IsChecked(HWND page, int id) {
   return SendDlgItemMessageA(page, id, BM_GETCHECK, 0, 0) == BST_CHECKED ? 1 : 0;
 }
 
 void Check(HWND page, int id) { SendDlgItemMessageA(page, id, BM_SETCHECK, BST_CHECKED, 0); }
 
-// The buttons of every page after the Welcome page and before Progress.
-void ShowMiddleButtons(HWND page, const char* back, const char* next) {
-  SetWizardButtons(page, PSWIZB_BACK | PSWIZB_NEXT);
-  ShowButton(page, IDC_WIZARD_BACK, 1);
-  ShowButton(page, IDC_WIZARD_NEXT, 1);
+// Sets the frame's buttons as a page becomes current: which are enabled, the
+// texts of Back and Next (null hides the button; Cancel always shows), and
+// the one that gets the focus.
+void SetButtons(HWND page, DWORD enabled, const char* back, const char* next, int focus) {
+  SetWizardButtons(page, enabled);
+  ShowButton(page, IDC_WIZARD_BACK, back != nullptr);
+  ShowButton(page, IDC_WIZARD_NEXT, next != nullptr);
   ShowButton(page, IDCANCEL, 1);
-  NameButton(page, IDC_WIZARD_BACK, back);
-  NameButton(page, IDC_WIZARD_NEXT, next);
-  FocusLater(page, IDC_WIZARD_NEXT);
+  if (back) NameButton(page, IDC_WIZARD_BACK, back);
+  if (next) NameButton(page, IDC_WIZARD_NEXT, next);
+  FocusLater(page, focus);
 }
 
 // The client rectangle is centred, not the frame: the wizard sits a little
@@ -78,6 +69,9 @@ void CentreWizard(HWND page) {
 }
 
 const char* WelcomeMessage(uint32_t version) {
+  if (IsNewerVersion(version))
+    return "A newer version of Morvantile is installed on this computer.\n"
+           "You can not install an older version after a newer version has been installed.";
   if (version == kSetupVersion)
     return "This version of Morvantile is already installed on this computer.\n"
            "Continue with the installation to rewrite any damaged files.";
@@ -87,22 +81,20 @@ const char* WelcomeMessage(uint32_t version) {
   return "Thank you for using Morvantile.";
 }
 
-void ActivateWelcome(HWND page) {
-  SetWizardButtons(page, PSWIZB_NEXT);
-  ShowButton(page, IDC_WIZARD_BACK, 0);
-  ShowButton(page, IDCANCEL, 1);
-  if (IsNewerVersion(SetupState.installedVersion)) {
-    SetDlgItemTextA(page, IDC_MESSAGE,
-                    "A newer version of Morvantile is installed on this computer.\n"
-                    "You can not install an older version after a newer version has been installed.");
-    ShowButton(page, IDC_WIZARD_NEXT, 0);
-    FocusLater(page, IDCANCEL);
-    return;
-  }
-  ShowButton(page, IDC_WIZARD_NEXT, 1);
-  NameButton(page, IDC_WIZARD_NEXT, kNextText);
-  FocusLater(page, IDC_WIZARD_NEXT);
+void InitWelcome(HWND page) {
+  CentreWizard(page);
+  SetDlgItemTextA(page, IDC_HEADER, "This program installs Morvantile 3.04 Basic.");
+  AttachLinkLabel(page, IDC_LINK);
+}
+
+// PSN_SETACTIVE: each page sets itself up and answers 0 to be shown, -1 to
+// be skipped.
+// Over a newer version there is no Next: only Cancel.
+LONG_PTR ActivateWelcome(HWND page) {
+  int newer = IsNewerVersion(SetupState.installedVersion);
+  SetButtons(page, PSWIZB_NEXT, nullptr, newer ? nullptr : kNextText, newer ? IDCANCEL : IDC_WIZARD_NEXT);
   SetDlgItemTextA(page, IDC_MESSAGE, WelcomeMessage(SetupState.installedVersion));
+  return 0;
 }
 
 void InitOptions(HWND page) {
@@ -130,14 +122,24 @@ void ChooseKind(HWND page) {
   }
 }
 
+// The Custom page's check boxes and the choices they hold; all start checked.
+struct CustomOption {
+  int id;
+  int32_t* choice;
+};
+
+const CustomOption kCustomOptions[] = {
+    {IDC_START_WITH_WINDOWS, &SetupState.startWithWindows},
+    {IDC_LAUNCH_AFTER, &SetupState.launchAfterInstall},
+    {IDC_MIGRATE, &SetupState.migrateSettings},
+};
+
 void InitCustom(HWND page) {
   SetDlgItemTextA(page, IDC_FOLDER, SetupState.customFolder);
-  Check(page, IDC_LAUNCH_AFTER);
-  SetupState.launchAfterInstall = 1;
-  Check(page, IDC_START_WITH_WINDOWS);
-  SetupState.startWithWindows = 1;
-  Check(page, IDC_MIGRATE);
-  SetupState.migrateSettings = 1;
+  for (const CustomOption& option : kCustomOptions) {
+    Check(page, option.id);
+    *option.choice = 1;
+  }
 }
 
 // The browser writes its display-name buffer even when it is cancelled (as
@@ -162,16 +164,13 @@ void BrowseForFolder(HWND page) {
 }
 
 INT_PTR CustomCommand(HWND page, WPARAM command) {
+  for (const CustomOption& option : kCustomOptions) {
+    if (command == static_cast<WPARAM>(option.id)) {
+      *option.choice = IsChecked(page, option.id);
+      return TRUE;
+    }
+  }
   switch (command) {
-    case IDC_START_WITH_WINDOWS:
-      SetupState.startWithWindows = IsChecked(page, IDC_START_WITH_WINDOWS);
-      return TRUE;
-    case IDC_LAUNCH_AFTER:
-      SetupState.launchAfterInstall = IsChecked(page, IDC_LAUNCH_AFTER);
-      return TRUE;
-    case IDC_MIGRATE:
-      SetupState.migrateSettings = IsChecked(page, IDC_MIGRATE);
-      return TRUE;
     case IDC_BROWSE:
       BrowseForFolder(page);
       return TRUE;
@@ -192,6 +191,16 @@ INT_PTR FocusControl(HWND page, WPARAM control) {
   return TRUE;
 }
 
+// What every page before Progress does with the wizard's notices and its
+// own focus message.
+INT_PTR PageMessage(HWND page, UINT message, WPARAM wParam, LPARAM lParam, LONG_PTR (*Activate)(HWND)) {
+  if (message == WMU_FOCUSCONTROL) return FocusControl(page, wParam);
+  if (message != WM_NOTIFY || reinterpret_cast<const NMHDR*>(lParam)->code != static_cast<UINT>(PSN_SETACTIVE))
+    return FALSE;
+  SetWindowLongPtrA(page, DWLP_MSGRESULT, Activate(page));
+  return TRUE;
+}
+
 // The licence box is a multi-line edit, which asks the dialog manager for
 // every key: Tab could not leave it, Enter not agree, Escape not cancel. It
 // is read-only, so it keeps only what it needs to scroll and select.
@@ -209,56 +218,48 @@ void LeaveDialogKeysToWizard(HWND edit) {
       SetWindowLongPtrA(edit, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(LicenceTextProc)));
 }
 
+// Whether the Licence page shows the real licence text.
+int licenceShown = 0;
+
+void InitLicence(HWND page) {
+  char* text = nullptr;
+  licenceShown = LoadPayloadText(kPayloadType, kLicencePayload, &text) && text && text[0];
+  SetDlgItemTextA(page, IDC_LICENCE_TEXT, licenceShown ? text : kLicenceUnreadable);
+  MemFree(text);
+  LeaveDialogKeysToWizard(GetDlgItem(page, IDC_LICENCE_TEXT));
+}
+
+// Nobody can agree to a licence that could not be shown.
+LONG_PTR ActivateLicence(HWND page) {
+  SetButtons(page, licenceShown ? PSWIZB_BACK | PSWIZB_NEXT : PSWIZB_BACK, "I &Disagree", "I &Agree",
+             licenceShown ? IDC_WIZARD_NEXT : IDC_WIZARD_BACK);
+  return 0;
+}
+
+LONG_PTR ActivateOptions(HWND page) {
+  SetButtons(page, PSWIZB_BACK | PSWIZB_NEXT, kBackText, SetupState.customInstall ? kNextText : kInstallText,
+             IDC_WIZARD_NEXT);
+  return 0;
+}
+
+LONG_PTR ActivateCustom(HWND page) {
+  if (!SetupState.customInstall) return -1;
+  SetButtons(page, PSWIZB_BACK | PSWIZB_NEXT, kBackText, kInstallText, IDC_WIZARD_NEXT);
+  return 0;
+}
+
 }  // namespace
 
 INT_PTR CALLBACK WelcomePageProc(HWND page, UINT message, WPARAM wParam, LPARAM lParam) {
-  switch (message) {
-    case WM_INITDIALOG: {
-      CentreWizard(page);
-      char header[2048];
-      wsprintfA(header, "This program installs %s.", kProductEdition);
-      SetDlgItemTextA(page, IDC_HEADER, header);
-      AttachLinkLabel(page, IDC_LINK);
-      return TRUE;
-    }
-    case WM_NOTIFY:
-      if (!IsActivation(lParam)) return FALSE;
-      ActivateWelcome(page);
-      return AnswerActivation(page, 0);
-    case WMU_FOCUSCONTROL:
-      return FocusControl(page, wParam);
-    default:
-      return FALSE;
-  }
+  if (message != WM_INITDIALOG) return PageMessage(page, message, wParam, lParam, ActivateWelcome);
+  InitWelcome(page);
+  return TRUE;
 }
 
-// Whether the Licence page shows the real licence text.
-static int licenceShown = 0;
-
 INT_PTR CALLBACK LicencePageProc(HWND page, UINT message, WPARAM wParam, LPARAM lParam) {
-  switch (message) {
-    case WM_INITDIALOG: {
-      char* text = nullptr;
-      licenceShown = LoadPayloadText(kPayloadType, kLicencePayload, &text) && text && text[0];
-      SetDlgItemTextA(page, IDC_LICENCE_TEXT, licenceShown ? text : kLicenceUnreadable);
-      MemFree(text);
-      LeaveDialogKeysToWizard(GetDlgItem(page, IDC_LICENCE_TEXT));
-      return TRUE;
-    }
-    case WM_NOTIFY:
-      if (!IsActivation(lParam)) return FALSE;
-      ShowMiddleButtons(page, "I &Disagree", "I &Agree");
-      // Nobody can agree to a licence that could not be shown.
-      if (!licenceShown) {
-        SetWizardButtons(page, PSWIZB_BACK);
-        FocusLater(page, IDC_WIZARD_BACK);
-      }
-      return AnswerActivation(page, 0);
-    case WMU_FOCUSCONTROL:
-      return FocusControl(page, wParam);
-    default:
-      return FALSE;
-  }
+  if (message != WM_INITDIALOG) return PageMessage(page, message, wParam, lParam, ActivateLicence);
+  InitLicence(page);
+  return TRUE;
 }
 
 INT_PTR CALLBACK OptionsPageProc(HWND page, UINT message, WPARAM wParam, LPARAM lParam) {
@@ -269,14 +270,8 @@ INT_PTR CALLBACK OptionsPageProc(HWND page, UINT message, WPARAM wParam, LPARAM 
     case WM_COMMAND:
       if (wParam == IDC_TYPICAL || wParam == IDC_CUSTOM || wParam == IDC_UPGRADE) ChooseKind(page);
       return FALSE;
-    case WM_NOTIFY:
-      if (!IsActivation(lParam)) return FALSE;
-      ShowMiddleButtons(page, kBackText, SetupState.customInstall ? kNextText : kInstallText);
-      return AnswerActivation(page, 0);
-    case WMU_FOCUSCONTROL:
-      return FocusControl(page, wParam);
     default:
-      return FALSE;
+      return PageMessage(page, message, wParam, lParam, ActivateOptions);
   }
 }
 
@@ -287,14 +282,7 @@ INT_PTR CALLBACK CustomPageProc(HWND page, UINT message, WPARAM wParam, LPARAM l
       return TRUE;
     case WM_COMMAND:
       return CustomCommand(page, wParam);
-    case WM_NOTIFY:
-      if (!IsActivation(lParam)) return FALSE;
-      if (!SetupState.customInstall) return AnswerActivation(page, -1);
-      ShowMiddleButtons(page, kBackText, kInstallText);
-      return AnswerActivation(page, 0);
-    case WMU_FOCUSCONTROL:
-      return FocusControl(page, wParam);
     default:
-      return FALSE;
+      return PageMessage(page, message, wParam, lParam, ActivateCustom);
   }
 }
