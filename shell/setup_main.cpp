@@ -122,7 +122,7 @@ int RunWizard() {
 // place of the proposed one.
 void DetectInstallation(const SetupOptions* options) {
   FindInstallFolder(SetupState.defaultFolder);
-  if (options && options->folder[0]) {
+  if (options->folder[0]) {
     lstrcpynA(SetupState.defaultFolder, options->folder, sizeof SetupState.defaultFolder);
   }
   lstrcpynA(SetupState.customFolder, SetupState.defaultFolder, sizeof SetupState.customFolder);
@@ -154,23 +154,22 @@ int ReadCommandLine(const char* arguments, SetupOptions* options) {
 int RunSetup(HINSTANCE instance, HINSTANCE, LPSTR commandLine, int) {
   SetupState.instance = instance;
   // Two 2 KB paths: static, so that no frame outgrows the stack's guard
-  // page (the build does not probe the stack).
+  // page (the build does not probe the stack). Without switches they stay
+  // all zero, which is the wizard with nothing chosen beforehand.
   static SetupOptions options;
-  const int withSwitches = !NoArguments(commandLine);
-  if (withSwitches) {
+  if (!NoArguments(commandLine)) {
     int ended = ReadCommandLine(commandLine, &options);
     if (ended != -2) return ended;
   }
-  const int silent = withSwitches && options.silent;
+  const int silent = options.silent;
+  // The log lines go nowhere unless the command line opened a log.
   HANDLE mutex = CreateMutexA(nullptr, TRUE, kMutexName);
   if (GetLastError() == ERROR_ALREADY_EXISTS) {   // another copy: silently
     WriteInstallLogLine("result 3: another setup is running; nothing changed");
     return silent ? kExitAnotherSetup : -1;
   }
-  if (withSwitches) {
-    WriteInstallLogLine(silent ? "Morvantile 3.04 setup started, unattended" : "Morvantile 3.04 setup started");
-    SetupState.noLaunch = options.noLaunch;
-  }
+  WriteInstallLogLine(silent ? "Morvantile 3.04 setup started, unattended" : "Morvantile 3.04 setup started");
+  SetupState.noLaunch = options.noLaunch;
   int exitCode;
   // Every payload is decoded and checked before anything is shown or
   // changed: a damaged download must never install a damaged product.
@@ -180,7 +179,7 @@ int RunSetup(HINSTANCE instance, HINSTANCE, LPSTR commandLine, int) {
     exitCode = silent ? kExitDamaged : -1;
   } else {
     if (!silent) InitCommonControlsOnce();
-    DetectInstallation(withSwitches ? &options : nullptr);
+    DetectInstallation(&options);
     exitCode = silent ? RunUnattended(&options) : RunWizard();
   }
   if (mutex) {
