@@ -39,6 +39,9 @@ typedef BOOL(WINAPI* FullImageNameFunction)(HANDLE, DWORD, LPSTR, PDWORD);
 typedef DWORD(WINAPI* ImageFileNameFunction)(HANDLE, LPSTR, DWORD);
 typedef DWORD(WINAPI* ModuleFileNameFunction)(HANDLE, HMODULE, LPSTR, DWORD);
 
+// 1 when `length`, what a call gave for a buffer of `size`, names a path.
+int NameFits(DWORD length, DWORD size) { return length > 0 && length < size; }
+
 // The program file of a process, by whichever call this system has:
 // QueryFullProcessImageNameA (Vista on), the process-status functions in
 // kernel32 (7 on) or in the system's psapi.dll (earlier NT). All are looked
@@ -48,23 +51,19 @@ int ProcessImagePath(HANDLE process, char* path, DWORD size) {
   FullImageNameFunction fullImageName =
       (FullImageNameFunction)(void*)GetProcAddress(kernel, "QueryFullProcessImageNameA");
   DWORD length = size;
-  if (fullImageName && fullImageName(process, 0, path, &length) && length > 0 && length < size) return 1;
+  if (fullImageName && fullImageName(process, 0, path, &length) && NameFits(length, size)) return 1;
 
   ImageFileNameFunction imageFileName =
       (ImageFileNameFunction)(void*)GetProcAddress(kernel, "K32GetProcessImageFileNameA");
-  if (imageFileName && (length = imageFileName(process, path, size)) > 0 && length < size) return 1;
+  if (imageFileName && NameFits(imageFileName(process, path, size), size)) return 1;
 
   HMODULE processStatus = LoadLibraryFromSystemFolder("psapi.dll");
   if (!processStatus) return 0;
-  int found = 0;
   imageFileName = (ImageFileNameFunction)(void*)GetProcAddress(processStatus, "GetProcessImageFileNameA");
   ModuleFileNameFunction moduleFileName =
       (ModuleFileNameFunction)(void*)GetProcAddress(processStatus, "GetModuleFileNameExA");
-  if (imageFileName && (length = imageFileName(process, path, size)) > 0 && length < size) {
-    found = 1;
-  } else if (moduleFileName && (length = moduleFileName(process, nullptr, path, size)) > 0 && length < size) {
-    found = 1;
-  }
+  int found = (imageFileName && NameFits(imageFileName(process, path, size), size)) ||
+              (moduleFileName && NameFits(moduleFileName(process, nullptr, path, size), size));
   FreeLibrary(processStatus);
   return found;
 }
