@@ -77,11 +77,8 @@ void NoteQuestion(InstallQuestion question, const char* text, int answer) {
   if (room <= 1) return;
   // wsprintfA stops at 1024 characters, inside the entry's buffer.
   char entry[1100];
-  if (current.times == 1) {
-    wsprintfA(entry, "; asked \"%.900s\": %s", text, ButtonName(answer));
-  } else {
-    wsprintfA(entry, "; asked \"%.900s\": %s (%d times)", text, ButtonName(answer), current.times);
-  }
+  const char* format = current.times == 1 ? "; asked \"%.900s\": %s" : "; asked \"%.900s\": %s (%d times)";
+  wsprintfA(entry, format, text, ButtonName(answer), current.times);
   lstrcpynA(current.questions + current.lastEntry, entry, room);
 }
 
