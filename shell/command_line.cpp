@@ -10,12 +10,19 @@ int IsBlank(char c) { return c == ' ' || c == '\t'; }
 
 char Lower(char c) { return c >= 'A' && c <= 'Z' ? (char)(c - 'A' + 'a') : c; }
 
-// 1 when `text` starts with `prefix` (lower case), any letter case.
-int StartsWith(const char* text, const char* prefix) {
+// What follows `prefix` (lower case) at the start of `text`, in any letter
+// case; null when `text` does not start with it.
+const char* AfterPrefix(const char* text, const char* prefix) {
   for (; *prefix; text++, prefix++) {
-    if (Lower(*text) != *prefix) return 0;
+    if (Lower(*text) != *prefix) return nullptr;
   }
-  return 1;
+  return text;
+}
+
+// 1 when `word` is the switch `name` (lower case), any letter case.
+int IsSwitch(const char* word, const char* name) {
+  const char* rest = AfterPrefix(word, name);
+  return rest && !*rest;
 }
 
 void SetFault(SetupOptions* options, const char* what, const char* word) {
@@ -112,10 +119,10 @@ int ParseSetupOptions(const char* arguments, SetupOptions* options) {
   for (;;) {
     while (IsBlank(*at)) at++;
     if (!*at) return 1;
-    if (StartsWith(at, "/d=")) {
+    if (const char* folder = AfterPrefix(at, "/d=")) {
       // The rest of the line: spaces belong to the folder, so /D= comes last.
-      if (!ReadFolder(at + 3, options)) {
-        SetFault(options, "not a full folder path: ", at + 3);
+      if (!ReadFolder(folder, options)) {
+        SetFault(options, "not a full folder path: ", folder);
         return 0;
       }
       return 1;
@@ -126,26 +133,26 @@ int ParseSetupOptions(const char* arguments, SetupOptions* options) {
       SetFault(options, "too long: ", at);
       return 0;
     }
-    if (StartsWith(word, "/d=")) {
+    if (const char* folder = AfterPrefix(word, "/d=")) {
       // The whole switch quoted ("/D=C:\My Apps"), as many launchers pass
       // an argument with spaces: still the last thing on the line.
       while (IsBlank(*end)) end++;
-      if (*end || !ReadFolder(word + 3, options)) {
+      if (*end || !ReadFolder(folder, options)) {
         SetFault(options, "not a full folder path, or not last: ", word);
         return 0;
       }
       return 1;
     }
-    if (StartsWith(word, "/log=")) {
-      if (!ReadLogPath(word + 5, options)) {
+    if (const char* logPath = AfterPrefix(word, "/log=")) {
+      if (!ReadLogPath(logPath, options)) {
         SetFault(options, "bad log file: ", word);
         return 0;
       }
-    } else if (StartsWith(word, "/s") && word[2] == '\0') {
+    } else if (IsSwitch(word, "/s")) {
       options->silent = 1;
-    } else if (StartsWith(word, "/nolaunch") && word[9] == '\0') {
+    } else if (IsSwitch(word, "/nolaunch")) {
       options->noLaunch = 1;
-    } else if (StartsWith(word, "/?") && word[2] == '\0') {
+    } else if (IsSwitch(word, "/?")) {
       options->showHelp = 1;
     } else {
       SetFault(options, "unknown switch: ", word);
