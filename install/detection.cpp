@@ -28,11 +28,6 @@ int ReadRegistryText(HKEY root, const char* keyPath, const char* name, char* tex
   return lstrlenA(text) < kPathSize;
 }
 
-void RemoveTrailingBackslash(char* path) {
-  int length = lstrlenA(path);
-  if (length > 0 && path[length - 1] == '\\') path[length - 1] = '\0';
-}
-
 int FolderFromLastPath(char* folder) {
   char text[kPathSize + 1];
   if (!ReadRegistryText(HKEY_CURRENT_USER, SetupState.settingsKeyPath, "LastPath", text)) return 0;
@@ -66,14 +61,9 @@ int FolderFromUninstallEntry(char* folder) {
 }
 
 int FolderUnderProgramFiles(char* folder) {
-  LPITEMIDLIST location = nullptr;
-  if (FAILED(SHGetSpecialFolderLocation(nullptr, CSIDL_PROGRAM_FILES, &location))) return 0;
   char programFiles[MAX_PATH];
-  BOOL found = SHGetPathFromIDListA(location, programFiles);
-  CoTaskMemFree(location);
-  if (!found) return 0;
-  RemoveTrailingBackslash(programFiles);
-  return FormatText(folder, kPathSize, "%s\\Morvantile", programFiles);
+  return ShellFolderPath(CSIDL_PROGRAM_FILES, programFiles) &&
+         FormatText(folder, kPathSize, "%s\\Morvantile", programFiles);
 }
 
 // "UpgradeVer" holds major * 100 + minor.

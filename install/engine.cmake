@@ -46,7 +46,7 @@ if(BUILD_TESTING)
   mv_test(install_engine_test
     SOURCES tests/install_engine_test.cpp tests/sequence_stand_ins.cpp
             install_sequence.cpp install_log.cpp file_helpers.cpp
-    LIBS setup_state common)
+    LIBS setup_state common shell32 ole32)
 
   mv_test(engine_tool_test SOURCES tests/engine_tool_test.cpp LIBS common)
   add_dependencies(engine_tool_test settings-tool)

@@ -1,6 +1,7 @@
 #include "install/file_helpers.h"
 
 #include <stdarg.h>
+#include <shlobj.h>
 
 #include "common/text_format.h"
 
@@ -31,6 +32,21 @@ int CreateFolderTree(const char* folder) {
 
   if (!CreateFolderTree(parent)) return 0;
   return CreateDirectoryA(folder, nullptr) ? 1 : 0;
+}
+
+void RemoveTrailingBackslash(char* path) {
+  int length = lstrlenA(path);
+  if (length > 0 && path[length - 1] == '\\') path[length - 1] = '\0';
+}
+
+int ShellFolderPath(int csidl, char* folder) {
+  LPITEMIDLIST location = nullptr;
+  if (FAILED(SHGetSpecialFolderLocation(nullptr, csidl, &location))) return 0;
+  BOOL found = SHGetPathFromIDListA(location, folder);
+  CoTaskMemFree(location);
+  if (!found) return 0;
+  RemoveTrailingBackslash(folder);
+  return 1;
 }
 
 namespace {

@@ -20,6 +20,13 @@ int CreateFolderTree(const char* folder);
 // enumeration there. Windows of that title in other programs are left alone.
 BOOL CALLBACK CloseRunningProduct(HWND window, LPARAM unused);
 
+// Ends `path` before a trailing backslash, if it has one.
+void RemoveTrailingBackslash(char* path);
+
+// The path of a shell folder (a CSIDL_ number) without a trailing backslash,
+// in `folder` (MAX_PATH bytes); 0 when the system gives none.
+int ShellFolderPath(int csidl, char* folder);
+
 // Loads a DLL by its full path in the system folder, so that a planted copy
 // beside the program or in the current folder is never taken.
 HMODULE LoadLibraryFromSystemFolder(const char* name);

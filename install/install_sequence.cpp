@@ -101,10 +101,7 @@ void SetScratchPath(const char* name) {
 int FixInstallFolder(char* failure) {
   const char* chosen = SetupState.customInstall ? SetupState.customFolder : SetupState.defaultFolder;
   lstrcpynA(SetupState.targetFolder, chosen, sizeof SetupState.targetFolder);
-  int length = lstrlenA(SetupState.targetFolder);
-  if (length > 0 && SetupState.targetFolder[length - 1] == '\\') {
-    SetupState.targetFolder[length - 1] = '\0';
-  }
+  RemoveTrailingBackslash(SetupState.targetFolder);
 
   // Only a full path names a folder: a relative one would be taken from the
   // setup's current folder, and a wildcard would let the search below match

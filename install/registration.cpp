@@ -23,17 +23,10 @@ int BuildProductProgramPath(const char* targetFolder) {
 }
 
 int StartupShortcutPath(WCHAR* linkPath /* MAX_PATH */) {
-  LPITEMIDLIST location = nullptr;
-  if (FAILED(SHGetSpecialFolderLocation(nullptr, CSIDL_STARTUP, &location))) return 0;
   char folder[MAX_PATH];
-  BOOL found = SHGetPathFromIDListA(location, folder);
-  CoTaskMemFree(location);
-  if (!found) return 0;
-
   char path[MAX_PATH];
-  int length = lstrlenA(folder);
-  const char* separator = length > 0 && folder[length - 1] == '\\' ? "" : "\\";
-  if (!FormatText(path, MAX_PATH, "%s%sMorvantile.lnk", folder, separator)) return 0;
+  if (!ShellFolderPath(CSIDL_STARTUP, folder) || !FormatText(path, MAX_PATH, "%s\\Morvantile.lnk", folder))
+    return 0;
   return MultiByteToWideChar(CP_ACP, 0, path, -1, linkPath, MAX_PATH) != 0;
 }
 
