@@ -63,7 +63,7 @@ int FolderFromUninstallEntry(char* folder) {
 int FolderUnderProgramFiles(char* folder) {
   char programFiles[MAX_PATH];
   return ShellFolderPath(CSIDL_PROGRAM_FILES, programFiles) &&
-         FormatText(folder, kPathSize, "%s\\Morvantile", programFiles);
+         PathInFolder(folder, kPathSize, programFiles, "Morvantile");
 }
 
 // "UpgradeVer" holds major * 100 + minor.
@@ -112,7 +112,7 @@ ProductVersion ProductVersionOf(const char* program, HMODULE library) {
 
 ProductVersion ProgramVersionIn(const char* folder) {
   char program[kPathSize];
-  if (!FormatText(program, sizeof program, "%s\\Morvantile.exe", folder)) return 0;
+  if (!PathInFolder(program, sizeof program, folder, "Morvantile.exe")) return 0;
   if (!FileExists(program)) return 0;
   HMODULE library = LoadLibraryFromSystemFolder("version.dll");
   if (!library) return 0;
@@ -124,7 +124,7 @@ ProductVersion ProgramVersionIn(const char* folder) {
 // The settings file starts with "MV" and its 16-bit little-endian version.
 ProductVersion SettingsFileVersionIn(const char* folder) {
   char path[kPathSize];
-  if (!FormatText(path, sizeof path, "%s\\default.MorvantileSettings", folder)) return 0;
+  if (!PathInFolder(path, sizeof path, folder, "default.MorvantileSettings")) return 0;
   if (!FileExists(path)) return 0;
   HANDLE file = CreateFileA(path, GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
                             FILE_ATTRIBUTE_NORMAL, nullptr);

@@ -34,6 +34,10 @@ int CreateFolderTree(const char* folder) {
   return CreateDirectoryA(folder, nullptr) ? 1 : 0;
 }
 
+int PathInFolder(char* out, int size, const char* folder, const char* name) {
+  return FormatText(out, size, "%s\\%s", folder, name);
+}
+
 void RemoveTrailingBackslash(char* path) {
   int length = lstrlenA(path);
   if (length > 0 && path[length - 1] == '\\') path[length - 1] = '\0';
@@ -125,7 +129,7 @@ HMODULE LoadLibraryFromSystemFolder(const char* name) {
   char path[MAX_PATH];
   UINT length = GetSystemDirectoryA(systemFolder, MAX_PATH);
   if (length == 0 || length >= MAX_PATH) return nullptr;
-  if (!FormatText(path, MAX_PATH, "%s\\%s", systemFolder, name)) return nullptr;
+  if (!PathInFolder(path, MAX_PATH, systemFolder, name)) return nullptr;
   return LoadLibraryA(path);
 }
 

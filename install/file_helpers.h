@@ -20,6 +20,10 @@ int CreateFolderTree(const char* folder);
 // enumeration there. Windows of that title in other programs are left alone.
 BOOL CALLBACK CloseRunningProduct(HWND window, LPARAM unused);
 
+// Builds folder\name in `out` of `size` bytes; 0, with `out` empty, when
+// it does not fit.
+int PathInFolder(char* out, int size, const char* folder, const char* name);
+
 // Ends `path` before a trailing backslash, if it has one.
 void RemoveTrailingBackslash(char* path);
 

@@ -95,7 +95,7 @@ int Skipped() {
 
 // Builds targetFolder\name in scratchPath.
 void SetScratchPath(const char* name) {
-  FormatText(SetupState.scratchPath, sizeof SetupState.scratchPath, "%s\\%s", SetupState.targetFolder, name);
+  PathInFolder(SetupState.scratchPath, sizeof SetupState.scratchPath, SetupState.targetFolder, name);
 }
 
 int FixInstallFolder(char* failure) {

@@ -12,20 +12,19 @@
 
 namespace {
 
-const char kProductProgramFormat[] = "%s\\Morvantile.exe";
+const char kProductProgram[] = "Morvantile.exe";
 
 // The shell link and the process start take paths of less than MAX_PATH
 // characters; a longer product path is skipped rather than cut.
 int BuildProductProgramPath(const char* targetFolder) {
-  return FormatText(SetupState.scratchPath, sizeof SetupState.scratchPath, kProductProgramFormat,
-                    targetFolder) &&
+  return PathInFolder(SetupState.scratchPath, sizeof SetupState.scratchPath, targetFolder, kProductProgram) &&
          lstrlenA(SetupState.scratchPath) < MAX_PATH;
 }
 
 int StartupShortcutPath(WCHAR* linkPath /* MAX_PATH */) {
   char folder[MAX_PATH];
   char path[MAX_PATH];
-  if (!ShellFolderPath(CSIDL_STARTUP, folder) || !FormatText(path, MAX_PATH, "%s\\Morvantile.lnk", folder))
+  if (!ShellFolderPath(CSIDL_STARTUP, folder) || !PathInFolder(path, MAX_PATH, folder, "Morvantile.lnk"))
     return 0;
   return MultiByteToWideChar(CP_ACP, 0, path, -1, linkPath, MAX_PATH) != 0;
 }
@@ -81,7 +80,7 @@ DWORD InstalledSizeKb(const char* targetFolder) {
   static char path[2048];   // static: see WriteUninstallEntry
   for (const char* name : kInstalledFiles) {
     WIN32_FILE_ATTRIBUTE_DATA found;
-    if (FormatText(path, sizeof path, "%s\\%s", targetFolder, name) &&
+    if (PathInFolder(path, sizeof path, targetFolder, name) &&
         GetFileAttributesExA(path, GetFileExInfoStandard, &found) &&
         !(found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)) {
       bytes += ((unsigned long long)found.nFileSizeHigh << 32) | found.nFileSizeLow;
@@ -101,7 +100,7 @@ void WriteUninstallEntry(const char* targetFolder) {
   // Quoted, so that a folder with blanks cannot start C:\Program.exe.
   if (!FormatText(command, sizeof command, "\"%s\\Morvantile.exe\" /uninstall", targetFolder) ||
       !FormatText(quietCommand, sizeof quietCommand, "%s /S", command) ||
-      !FormatText(program, sizeof program, kProductProgramFormat, targetFolder)) {
+      !PathInFolder(program, sizeof program, targetFolder, kProductProgram)) {
     return;
   }
 
