@@ -34,7 +34,7 @@ HFONT LabelFont(HWND label) {
 void PaintLink(HWND label) {
   RECT textRect = GetLinkTextRect(label);
   char text[kTextSize];
-  GetWindowTextA(label, text, kTextSize);
+  int length = GetWindowTextA(label, text, kTextSize);
 
   PAINTSTRUCT paint;
   HDC dc = BeginPaint(label, &paint);
@@ -47,7 +47,7 @@ void PaintLink(HWND label) {
   HGDIOBJ replaced = underlined ? SelectObject(dc, underlined) : nullptr;
   SetBkMode(dc, TRANSPARENT);
   SetTextColor(dc, kLinkColour);
-  TextOutA(dc, textRect.left, textRect.top, text, lstrlenA(text));
+  TextOutA(dc, textRect.left, textRect.top, text, length);
   if (underlined) {
     SelectObject(dc, replaced);
     DeleteObject(underlined);
@@ -95,9 +95,9 @@ RECT GetLinkTextRect(HWND label) {
   HDC dc = GetDC(label);
   HGDIOBJ previous = SelectObject(dc, LabelFont(label));
   char text[kTextSize];
-  GetWindowTextA(label, text, kTextSize);
+  int length = GetWindowTextA(label, text, kTextSize);
   SIZE extent = {0, 0};
-  GetTextExtentPoint32A(dc, text, lstrlenA(text), &extent);
+  GetTextExtentPoint32A(dc, text, length, &extent);
   SelectObject(dc, previous);
   ReleaseDC(label, dc);
 
