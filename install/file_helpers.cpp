@@ -124,13 +124,17 @@ BOOL CALLBACK CloseRunningProduct(HWND window, LPARAM) {
   return FALSE;
 }
 
-HMODULE LoadLibraryFromSystemFolder(const char* name) {
+int SystemFilePath(const char* name, char* path) {
   char systemFolder[MAX_PATH];
-  char path[MAX_PATH];
   UINT length = GetSystemDirectoryA(systemFolder, MAX_PATH);
-  if (length == 0 || length >= MAX_PATH) return nullptr;
-  if (!PathInFolder(path, MAX_PATH, systemFolder, name)) return nullptr;
-  return LoadLibraryA(path);
+  if (length == 0 || length >= MAX_PATH) return 0;
+  RemoveTrailingBackslash(systemFolder);
+  return PathInFolder(path, MAX_PATH, systemFolder, name);
+}
+
+HMODULE LoadLibraryFromSystemFolder(const char* name) {
+  char path[MAX_PATH];
+  return SystemFilePath(name, path) ? LoadLibraryA(path) : nullptr;
 }
 
 int FormatText(char* out, int size, const char* format, ...) {

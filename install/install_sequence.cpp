@@ -190,13 +190,8 @@ int ProcessStatusLibraryNeeded() {
   system.dwOSVersionInfoSize = sizeof system;
   if (GetVersionExA(&system) && system.dwPlatformId == VER_PLATFORM_WIN32_WINDOWS) return 0;
 
-  char* path = SetupState.scratchPath;
-  UINT length = GetSystemDirectoryA(path, sizeof SetupState.scratchPath);
-  if (length == 0 || length >= sizeof SetupState.scratchPath) return 1;
-  const char* name = path[length - 1] == '\\' ? "psapi.dll" : "\\psapi.dll";
-  if ((size_t)length + lstrlenA(name) >= sizeof SetupState.scratchPath) return 1;
-  lstrcpyA(path + length, name);
-  return FileExists(path) ? 0 : 1;
+  char path[MAX_PATH];
+  return !SystemFilePath("psapi.dll", path) || !FileExists(path);
 }
 
 // A damaged payload is never written; the run ends with its own text.
