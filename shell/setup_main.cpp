@@ -91,6 +91,9 @@ INT_PTR ShowWizard(HPROPSHEETPAGE* pages) {
   return PropertySheetSafe(&sheet);
 }
 
+// The boxes of a wizard that cannot be shown: no owner, the error icon.
+void ShowError(const char* text) { MessageBoxA(nullptr, text, kErrorCaption, MB_ICONERROR); }
+
 void ReportWizardFailure() {
   DWORD error = GetLastError();
   char* systemText = nullptr;
@@ -100,9 +103,9 @@ void ReportWizardFailure() {
   char text[2048];
   // wsprintfA stops at 1024 characters, well inside the buffer.
   wsprintfA(text, "PropertySheet failed!\n%s", systemText ? systemText : "");
-  MessageBoxA(nullptr, text, kErrorCaption, MB_ICONERROR);
+  ShowError(text);
   LocalFree(systemText);
-  MessageBoxA(nullptr, kUpdaterMessage, kErrorCaption, MB_ICONERROR);
+  ShowError(kUpdaterMessage);
 }
 
 
@@ -110,7 +113,7 @@ void ReportWizardFailure() {
 int RunWizard() {
   HPROPSHEETPAGE pages[kPageCount];
   if (!CreatePages(pages)) {
-    MessageBoxA(nullptr, "CreatePropertySheetPage failed!", kErrorCaption, MB_ICONERROR);
+    ShowError("CreatePropertySheetPage failed!");
     for (int i = 0; i < kPageCount; ++i) DestroyPropertySheetPageSafe(pages[i]);
   } else if (ShowWizard(pages) == -1) {
     ReportWizardFailure();
