@@ -131,10 +131,8 @@ ProductVersion SettingsFileVersionIn(const char* folder) {
   if (file == INVALID_HANDLE_VALUE) return 0;
   ProductVersion version = 0;
   unsigned char header[4];
-  DWORD fileSize = GetFileSize(file, nullptr);
-  DWORD read = 0;
-  if (fileSize != INVALID_FILE_SIZE && fileSize >= sizeof header &&
-      ReadFile(file, header, sizeof header, &read, nullptr) && read == sizeof header &&
+  DWORD read = 0;   // fewer than 4 when the file is shorter
+  if (ReadFile(file, header, sizeof header, &read, nullptr) && read == sizeof header &&
       header[0] == 'M' && header[1] == 'V') {
     version = (ProductVersion)(header[2] | (header[3] << 8));
   }

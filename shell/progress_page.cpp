@@ -72,7 +72,7 @@ void StartRun(HWND page) {
   HWND finish = FrameButton(page, kFinishButton);
   ShowWindow(finish, SW_SHOW);
   ShowWindow(FrameButton(page, IDCANCEL), SW_HIDE);
-  SetWindowTextA(finish, "OK");
+  SetDlgItemTextA(frame, kFinishButton, "OK");
   EnableWindow(finish, FALSE);
   SendDlgItemMessageA(page, kProgressBar, PBM_SETPOS, 0, 0);
   PostMessageA(page, WMU_RUNSTEP, 0, 0);
