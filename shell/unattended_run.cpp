@@ -30,8 +30,8 @@ int Ask(void* context, InstallQuestion question, const char*, unsigned) {
   UnattendedRun* run = (UnattendedRun*)context;
   switch (question) {
     case kAskCreateFolder: return IDYES;
-    case kAskLibraryInUse: return AnswerFileInUse(run, 0);
-    case kAskProgramInUse: return AnswerFileInUse(run, 1);
+    case kAskLibraryInUse:
+    case kAskProgramInUse: return AnswerFileInUse(run, question == kAskProgramInUse);
     case kAskContinueWithoutSettings: return IDOK;
   }
   return IDCANCEL;
