@@ -311,8 +311,7 @@ void LogStep(int step, const char* result, const char* status) {
   char* line = current.logLine;
   const int lineSize = (int)sizeof current.logLine;
   const char* name = step >= 0 && step < kInstallStepCount ? kStepNames[step] : "unknown step";
-  wsprintfA(line, "step %d (%s): %s", step, name, result);
-  int used = lstrlenA(line);
+  int used = wsprintfA(line, "step %d (%s): %s", step, name, result);
   lstrcpynA(line + used, current.questions, lineSize - used);
   if (status) {
     used = lstrlenA(line);
