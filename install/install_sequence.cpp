@@ -126,7 +126,7 @@ int FixInstallFolder(char* failure) {
     return 0;
   }
 
-  const char kInvalid[] =
+  static const char kInvalid[] =
       "The installation folder is invalid.  Go back and enter a valid installation folder.";
   if (!fullPath) return Fail(failure, kInvalid);
   char* question = current.question;
