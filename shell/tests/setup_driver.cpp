@@ -38,24 +38,50 @@ std::string StartupShortcut() {
   return std::string(folder) + "\\Morvantile.lnk";
 }
 
-DWORD RunToEnd(const std::string& commandLine, DWORD timeoutMs) {
+bool SetDword(HKEY root, const char* path, const char* name, DWORD value) {
+  HKEY key;
+  if (RegCreateKeyExA(root, path, 0, nullptr, 0, KEY_WRITE, nullptr, &key, nullptr) != ERROR_SUCCESS) return false;
+  RegSetValueExA(key, name, 0, REG_DWORD, reinterpret_cast<const BYTE*>(&value), sizeof value);
+  RegCloseKey(key);
+  return true;
+}
+
+bool SetString(HKEY root, const char* path, const char* name, const std::string& value) {
+  HKEY key;
+  if (RegCreateKeyExA(root, path, 0, nullptr, 0, KEY_WRITE, nullptr, &key, nullptr) != ERROR_SUCCESS) return false;
+  RegSetValueExA(key, name, 0, REG_SZ, reinterpret_cast<const BYTE*>(value.c_str()),
+                 static_cast<DWORD>(value.size() + 1));
+  RegCloseKey(key);
+  return true;
+}
+
+HANDLE StartCommand(const std::string& commandLine) {
   STARTUPINFOA startup = {};
   startup.cb = sizeof startup;
   PROCESS_INFORMATION process = {};
   std::vector<char> line(commandLine.begin(), commandLine.end());
   line.push_back('\0');
   if (!CreateProcessA(nullptr, line.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup, &process))
-    return STILL_ACTIVE;
+    return nullptr;
   CloseHandle(process.hThread);
+  return process.hProcess;
+}
+
+DWORD WaitForCommand(HANDLE process, DWORD timeoutMs) {
   DWORD code = STILL_ACTIVE;
-  if (WaitForSingleObject(process.hProcess, timeoutMs) == WAIT_OBJECT_0) {
-    GetExitCodeProcess(process.hProcess, &code);
+  if (WaitForSingleObject(process, timeoutMs) == WAIT_OBJECT_0) {
+    GetExitCodeProcess(process, &code);
   } else {
-    TerminateProcess(process.hProcess, 1);
-    WaitForSingleObject(process.hProcess, 5000);
+    TerminateProcess(process, 1);
+    WaitForSingleObject(process, 5000);
   }
-  CloseHandle(process.hProcess);
+  CloseHandle(process);
   return code;
+}
+
+DWORD RunToEnd(const std::string& commandLine, DWORD timeoutMs) {
+  HANDLE process = StartCommand(commandLine);
+  return process ? WaitForCommand(process, timeoutMs) : STILL_ACTIVE;
 }
 
 namespace {

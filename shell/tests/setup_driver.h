@@ -22,9 +22,21 @@ bool FileThere(const std::string& path);     // an existing file, not a folder
 void RemoveTree(const std::string& path);    // a folder and all in it, read-only files too
 std::string StartupShortcut();               // where the setup puts Morvantile.lnk
 
-// Runs a command line to its end, as a script would: its exit code, or
-// STILL_ACTIVE when it could not start or did not end in time (it is then
-// ended).
+// Registry values a scenario plants: the key is created when missing. False
+// when it cannot be.
+bool SetDword(HKEY root, const char* path, const char* name, DWORD value);
+bool SetString(HKEY root, const char* path, const char* name, const std::string& value);
+
+// Starts a command line as a script would; its process handle, or null when
+// it could not start.
+HANDLE StartCommand(const std::string& commandLine);
+
+// Waits for a started command to end and closes its handle: its exit code,
+// or STILL_ACTIVE when it did not end in time (it is then ended).
+DWORD WaitForCommand(HANDLE process, DWORD timeoutMs);
+
+// Runs a command line to its end: its exit code, or STILL_ACTIVE when it
+// could not start or did not end in time.
 DWORD RunToEnd(const std::string& commandLine, DWORD timeoutMs = 120000);
 
 enum class Page { None, Welcome, Licence, Options, Custom, Progress };

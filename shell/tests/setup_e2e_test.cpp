@@ -55,20 +55,6 @@ bool FolderThere(const std::string& path) {
   return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY);
 }
 
-void SetDword(HKEY root, const char* path, const char* name, DWORD value) {
-  HKEY key;
-  ASSERT_EQ(RegCreateKeyExA(root, path, 0, nullptr, 0, KEY_WRITE, nullptr, &key, nullptr), ERROR_SUCCESS);
-  RegSetValueExA(key, name, 0, REG_DWORD, reinterpret_cast<const BYTE*>(&value), sizeof value);
-  RegCloseKey(key);
-}
-
-void SetString(HKEY root, const char* path, const char* name, const std::string& value) {
-  HKEY key;
-  ASSERT_EQ(RegCreateKeyExA(root, path, 0, nullptr, 0, KEY_WRITE, nullptr, &key, nullptr), ERROR_SUCCESS);
-  RegSetValueExA(key, name, 0, REG_SZ, reinterpret_cast<const BYTE*>(value.c_str()),
-                 static_cast<DWORD>(value.size() + 1));
-  RegCloseKey(key);
-}
 
 // The product copies a scenario starts run from its private folder: they
 // are found, waited for and ended by their process, never by a window (a
@@ -96,13 +82,15 @@ std::string ProcessImage(DWORD pid) {
 // Settings of the older generation (1.50) or of 2.04, with values that
 // every part of the migration converts.
 void PlantOlderSettings(const char* key, DWORD upgradeVer) {
-  SetDword(HKEY_CURRENT_USER, key, "UpgradeVer", upgradeVer);
-  SetDword(HKEY_CURRENT_USER, key, "Colors", 7);
-  if (upgradeVer < 200) SetDword(HKEY_CURRENT_USER, key, "CoverageArea", 0x01020304);
+  ASSERT_TRUE(SetDword(HKEY_CURRENT_USER, key, "UpgradeVer", upgradeVer));
+  ASSERT_TRUE(SetDword(HKEY_CURRENT_USER, key, "Colors", 7));
+  if (upgradeVer < 200) {
+    ASSERT_TRUE(SetDword(HKEY_CURRENT_USER, key, "CoverageArea", 0x01020304));
+  }
   std::string clipPrint = std::string(key) + "\\ClipPrint";
-  SetDword(HKEY_CURRENT_USER, clipPrint.c_str(), "SizeFormat", 0x2301000C);
-  SetDword(HKEY_CURRENT_USER, clipPrint.c_str(), "HotKey", 0x20041);
-  SetString(HKEY_CURRENT_USER, clipPrint.c_str(), "FaceName", "Arial");
+  ASSERT_TRUE(SetDword(HKEY_CURRENT_USER, clipPrint.c_str(), "SizeFormat", 0x2301000C));
+  ASSERT_TRUE(SetDword(HKEY_CURRENT_USER, clipPrint.c_str(), "HotKey", 0x20041));
+  ASSERT_TRUE(SetString(HKEY_CURRENT_USER, clipPrint.c_str(), "FaceName", "Arial"));
 }
 
 int ProgressPosition(const SetupDriver& setup) {
@@ -154,7 +142,9 @@ class SetupScenario : public ::testing::Test {
     DeleteFileA(StartupShortcut().c_str());
   }
   // The folder the setup proposes: "LastPath" of the product's key.
-  void ProposeFolder(const std::string& folder) { SetString(HKEY_CURRENT_USER, kProductKey, "LastPath", folder); }
+  void ProposeFolder(const std::string& folder) {
+    ASSERT_TRUE(SetString(HKEY_CURRENT_USER, kProductKey, "LastPath", folder));
+  }
 
   // Starts the setup and waits for its Welcome page.
   void Launch(SetupDriver& setup) {
@@ -330,7 +320,7 @@ TEST_F(SetupScenario, SecondCopyEndsAtOnceAndSilently) {
 
 TEST_F(SetupScenario, NewerInstalledVersionOnlyLetsTheUserCancel) {
   ProposeFolder(folder_);
-  SetDword(HKEY_CURRENT_USER, kProductKey, "UpgradeVer", 305);
+  ASSERT_TRUE(SetDword(HKEY_CURRENT_USER, kProductKey, "UpgradeVer", 305));
   SetupDriver setup(SetupProgram());
   Launch(setup);
   EXPECT_EQ(setup.PageText(1014),
@@ -355,7 +345,7 @@ TEST_F(SetupScenario, OlderAndSameVersionsRecommendUpgrade) {
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.upgradeVer);
-    SetDword(HKEY_CURRENT_USER, kProductKey, "UpgradeVer", c.upgradeVer);
+    ASSERT_TRUE(SetDword(HKEY_CURRENT_USER, kProductKey, "UpgradeVer", c.upgradeVer));
     SetupDriver setup(SetupProgram());
     Launch(setup);
     EXPECT_EQ(setup.PageText(1014), c.text);
@@ -565,7 +555,7 @@ TEST_F(SetupScenario, SettingsFileThatCannotBeWrittenAsksToContinue) {
     Clean();
     RemoveTree(folder_);
     ProposeFolder(folder_);
-    SetDword(HKEY_CURRENT_USER, kProductKey, "UpgradeVer", 204);
+    ASSERT_TRUE(SetDword(HKEY_CURRENT_USER, kProductKey, "UpgradeVer", 204));
     // A folder where the settings file goes: it cannot be written.
     ASSERT_TRUE(CreateDirectoryA(folder_.c_str(), nullptr));
     ASSERT_TRUE(CreateDirectoryA((folder_ + "\\default.MorvantileSettings").c_str(), nullptr));
@@ -634,7 +624,7 @@ TEST_F(SetupScenario, UpgradeRestartsTheProductOnlyWhenACopyWasRunning) {
   // 2.04 installed and running from the folder: the upgrade closes it,
   // replaces its files and starts the new one.
   ProposeFolder(folder_);
-  SetDword(HKEY_CURRENT_USER, kProductKey, "UpgradeVer", 204);
+  ASSERT_TRUE(SetDword(HKEY_CURRENT_USER, kProductKey, "UpgradeVer", 204));
   ASSERT_TRUE(CreateDirectoryA(folder_.c_str(), nullptr));
   std::string program = folder_ + "\\Morvantile.exe";
   ASSERT_TRUE(CopyFileA(Build().productExe.c_str(), program.c_str(), FALSE));
@@ -668,7 +658,7 @@ TEST_F(SetupScenario, ChoosingUpgradeAfterUncheckingTheMoveMigratesAgain) {
   // "Move existing settings" unchecked on the Custom page, then Upgrade
   // chosen: the settings are moved into the file all the same.
   ProposeFolder(folder_);
-  SetDword(HKEY_CURRENT_USER, kProductKey, "UpgradeVer", 204);
+  ASSERT_TRUE(SetDword(HKEY_CURRENT_USER, kProductKey, "UpgradeVer", 204));
   SetupDriver setup(SetupProgram());
   Launch(setup);
   GoToOptions(setup);
@@ -822,23 +812,15 @@ bool AnswerUninstallBox(HWND* box, WPARAM answer, std::string* text) {
 }
 
 std::string UninstallLikeAUser(const std::string& commandLine, DWORD* exitCode) {
-  STARTUPINFOA startup = {};
-  startup.cb = sizeof startup;
-  PROCESS_INFORMATION process = {};
-  std::vector<char> line(commandLine.begin(), commandLine.end());
-  line.push_back('\0');
-  if (!CreateProcessA(nullptr, line.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup, &process))
-    return "<not started>";
-  CloseHandle(process.hThread);
+  HANDLE process = StartCommand(commandLine);
+  if (!process) return "<not started>";
   HWND box = nullptr;
   std::string question, result = "<no question>";
   if (AnswerUninstallBox(&box, IDYES, &question)) {
     result = "<no result>";
     AnswerUninstallBox(&box, IDOK, &result);
   }
-  if (WaitForSingleObject(process.hProcess, StartTimeout()) != WAIT_OBJECT_0) TerminateProcess(process.hProcess, 1);
-  GetExitCodeProcess(process.hProcess, exitCode);
-  CloseHandle(process.hProcess);
+  *exitCode = WaitForCommand(process, StartTimeout());
   return result;
 }
 

@@ -61,20 +61,6 @@ DWORD ReadDword(HKEY root, const char* path, const char* name) {
   return read == ERROR_SUCCESS && type == REG_DWORD ? value : 0xDEADBEEF;
 }
 
-void SetDword(HKEY root, const char* path, const char* name, DWORD value) {
-  HKEY key;
-  ASSERT_EQ(RegCreateKeyExA(root, path, 0, nullptr, 0, KEY_WRITE, nullptr, &key, nullptr), ERROR_SUCCESS);
-  RegSetValueExA(key, name, 0, REG_DWORD, reinterpret_cast<const BYTE*>(&value), sizeof value);
-  RegCloseKey(key);
-}
-
-void SetString(HKEY root, const char* path, const char* name, const std::string& value) {
-  HKEY key;
-  ASSERT_EQ(RegCreateKeyExA(root, path, 0, nullptr, 0, KEY_WRITE, nullptr, &key, nullptr), ERROR_SUCCESS);
-  RegSetValueExA(key, name, 0, REG_SZ, reinterpret_cast<const BYTE*>(value.c_str()),
-                 static_cast<DWORD>(value.size() + 1));
-  RegCloseKey(key);
-}
 
 std::string SetupCommand() { return "\"" + WindowsPath(MV_SETUP_EXE) + "\""; }
 
@@ -174,8 +160,8 @@ TEST_F(Unattended, InstallIntoAFolderWithSpacesThenUninstallFromTheQuietCommand)
 }
 
 TEST_F(Unattended, UpgradeOverOlderSettingsMovesThemAndStartsNothing) {
-  SetString(HKEY_CURRENT_USER, kProductKey, "LastPath", folder_);
-  SetDword(HKEY_CURRENT_USER, kProductKey, "UpgradeVer", 204);
+  ASSERT_TRUE(SetString(HKEY_CURRENT_USER, kProductKey, "LastPath", folder_));
+  ASSERT_TRUE(SetDword(HKEY_CURRENT_USER, kProductKey, "UpgradeVer", 204));
   ASSERT_EQ(RunToEnd(SetupCommand() + " /s /nolaunch /log=\"" + log_ + "\""), 0u) << ReadFile(log_);
 
   std::string settings = ReadFile(folder_ + "\\default.MorvantileSettings");
@@ -192,8 +178,8 @@ TEST_F(Unattended, UpgradeOverOlderSettingsMovesThemAndStartsNothing) {
 // A settings file that cannot be written: the run goes on, and the
 // registry keeps the settings, since no file holds them.
 TEST_F(Unattended, UnwritableSettingsFileContinuesAndKeepsTheRegistrySettings) {
-  SetString(HKEY_CURRENT_USER, kProductKey, "LastPath", folder_);
-  SetDword(HKEY_CURRENT_USER, kProductKey, "UpgradeVer", 204);
+  ASSERT_TRUE(SetString(HKEY_CURRENT_USER, kProductKey, "LastPath", folder_));
+  ASSERT_TRUE(SetDword(HKEY_CURRENT_USER, kProductKey, "UpgradeVer", 204));
   ASSERT_EQ(SHCreateDirectoryExA(nullptr, (folder_ + "\\default.MorvantileSettings").c_str(), nullptr), ERROR_SUCCESS);
   ASSERT_EQ(RunToEnd(SetupCommand() + " /S /NOLAUNCH /LOG=\"" + log_ + "\""), 0u) << ReadFile(log_);
   EXPECT_TRUE(TestKeyExists(HKEY_CURRENT_USER, kProductKey));
@@ -203,8 +189,8 @@ TEST_F(Unattended, UnwritableSettingsFileContinuesAndKeepsTheRegistrySettings) {
 }
 
 TEST_F(Unattended, NewerVersionInstalledChangesNothing) {
-  SetString(HKEY_CURRENT_USER, kProductKey, "LastPath", folder_);
-  SetDword(HKEY_CURRENT_USER, kProductKey, "UpgradeVer", 305);
+  ASSERT_TRUE(SetString(HKEY_CURRENT_USER, kProductKey, "LastPath", folder_));
+  ASSERT_TRUE(SetDword(HKEY_CURRENT_USER, kProductKey, "UpgradeVer", 305));
   EXPECT_EQ(RunToEnd(SetupCommand() + " /S /LOG=\"" + log_ + "\""), 1u);
   EXPECT_FALSE(Exists(folder_));
   EXPECT_EQ(ReadDword(HKEY_CURRENT_USER, kProductKey, "UpgradeVer"), 305u);
@@ -248,7 +234,7 @@ TEST_F(Unattended, BadCommandLinesEndWithFourAndChangeNothing) {
 }
 
 TEST_F(Unattended, AnotherSetupRunningEndsWithThree) {
-  SetString(HKEY_CURRENT_USER, kProductKey, "LastPath", folder_);
+  ASSERT_TRUE(SetString(HKEY_CURRENT_USER, kProductKey, "LastPath", folder_));
   SetupDriver wizard(WindowsPath(MV_SETUP_EXE));
   ASSERT_TRUE(wizard.Start());
   ASSERT_NE(wizard.WaitForWizard(), nullptr);
