@@ -24,19 +24,8 @@ const char kLicenceUnreadable[] =
 // A ProductVersion compared with this setup's own.
 int IsNewerVersion(uint32_t version) { return version > kSetupVersion; }
 
-HWND WizardButton(HWND page, int id) { return GetDlgItem(GetParent(page), id); }
-
-void SetWizardButtons(HWND page, DWORD buttons) {
-  SendMessageA(GetParent(page), PSM_SETWIZBUTTONS, 0, static_cast<LPARAM>(buttons));
-}
-
-void ShowButton(HWND page, int id, int show) { ShowWindow(WizardButton(page, id), show ? SW_SHOW : SW_HIDE); }
-
-void NameButton(HWND page, int id, const char* text) { SetDlgItemTextA(GetParent(page), id, text); }
-
-void FocusLater(HWND page, int buttonId) {
-  PostMessageA(page, WMU_FOCUSCONTROL, reinterpret_cast<WPARAM>(WizardButton(page, buttonId)), 0);
-}
+// The wizard frame's buttons, by the frame (the page's parent).
+void ShowButton(HWND frame, int id, int show) { ShowWindow(GetDlgItem(frame, id), show ? SW_SHOW : SW_HIDE); }
 
 int IsChecked(HWND page, int id) {
   return SendDlgItemMessageA(page, id, BM_GETCHECK, 0, 0) == BST_CHECKED ? 1 : 0;
@@ -48,13 +37,14 @@ void Check(HWND page, int id) { SendDlgItemMessageA(page, id, BM_SETCHECK, BST_C
 // texts of Back and Next (null hides the button; Cancel always shows), and
 // the one that gets the focus.
 void SetButtons(HWND page, DWORD enabled, const char* back, const char* next, int focus) {
-  SetWizardButtons(page, enabled);
-  ShowButton(page, IDC_WIZARD_BACK, back != nullptr);
-  ShowButton(page, IDC_WIZARD_NEXT, next != nullptr);
-  ShowButton(page, IDCANCEL, 1);
-  if (back) NameButton(page, IDC_WIZARD_BACK, back);
-  if (next) NameButton(page, IDC_WIZARD_NEXT, next);
-  FocusLater(page, focus);
+  HWND frame = GetParent(page);
+  SendMessageA(frame, PSM_SETWIZBUTTONS, 0, static_cast<LPARAM>(enabled));
+  ShowButton(frame, IDC_WIZARD_BACK, back != nullptr);
+  ShowButton(frame, IDC_WIZARD_NEXT, next != nullptr);
+  ShowButton(frame, IDCANCEL, 1);
+  if (back) SetDlgItemTextA(frame, IDC_WIZARD_BACK, back);
+  if (next) SetDlgItemTextA(frame, IDC_WIZARD_NEXT, next);
+  PostMessageA(page, WMU_FOCUSCONTROL, reinterpret_cast<WPARAM>(GetDlgItem(frame, focus)), 0);
 }
 
 // The client rectangle is centred, not the frame: the wizard sits a little
@@ -112,14 +102,13 @@ void InitOptions(HWND page) {
   SetDlgItemTextA(page, recommended, text);
 }
 
+// Custom goes on to its own page; Typical and Upgrade install next and
+// always move the settings.
 void ChooseKind(HWND page) {
-  SetupState.customInstall = IsChecked(page, IDC_CUSTOM);
-  if (SetupState.customInstall) {
-    NameButton(page, IDC_WIZARD_NEXT, kNextText);
-  } else {
-    SetupState.migrateSettings = 1;
-    NameButton(page, IDC_WIZARD_NEXT, kInstallText);
-  }
+  int custom = IsChecked(page, IDC_CUSTOM);
+  SetupState.customInstall = custom;
+  if (!custom) SetupState.migrateSettings = 1;
+  SetDlgItemTextA(GetParent(page), IDC_WIZARD_NEXT, custom ? kNextText : kInstallText);
 }
 
 // The Custom page's check boxes and the choices they hold; all start checked.
