@@ -18,8 +18,6 @@ const int kLinkText = 1016;
 const int kBackButton = 0x3023;
 const int kFinishButton = 0x3025;
 
-HWND FrameButton(HWND page, int id) { return GetDlgItem(GetParent(page), id); }
-
 // Keys and clicks that arrive while the steps work wait behind the posted
 // step messages. An Escape or a click on the close box refused during the
 // first run would otherwise reach the wizard just after it ends, and close
@@ -42,9 +40,10 @@ int Ask(void* context, InstallQuestion, const char* text, unsigned buttons) {
 // Both ends let "OK" close the wizard; a failed run also offers Back.
 void RunEnded(void* context, const char* statusText, int failed) {
   HWND page = (HWND)context;
+  HWND frame = GetParent(page);
   SetDlgItemTextA(page, kStatusText, statusText);
-  if (failed) ShowWindow(FrameButton(page, kBackButton), SW_SHOW);
-  HWND finish = FrameButton(page, kFinishButton);
+  if (failed) ShowWindow(GetDlgItem(frame, kBackButton), SW_SHOW);
+  HWND finish = GetDlgItem(frame, kFinishButton);
   EnableWindow(finish, TRUE);
   if (!SetupState.finished) DropInputQueuedDuringTheRun();
   SetupState.finished = 1;
@@ -68,10 +67,10 @@ void SetUpPage(HWND page) {
 void StartRun(HWND page) {
   HWND frame = GetParent(page);
   SendMessageA(frame, PSM_SETWIZBUTTONS, 0, PSWIZB_BACK | PSWIZB_FINISH);
-  ShowWindow(FrameButton(page, kBackButton), SW_HIDE);
-  HWND finish = FrameButton(page, kFinishButton);
+  ShowWindow(GetDlgItem(frame, kBackButton), SW_HIDE);
+  HWND finish = GetDlgItem(frame, kFinishButton);
   ShowWindow(finish, SW_SHOW);
-  ShowWindow(FrameButton(page, IDCANCEL), SW_HIDE);
+  ShowWindow(GetDlgItem(frame, IDCANCEL), SW_HIDE);
   SetDlgItemTextA(frame, kFinishButton, "OK");
   EnableWindow(finish, FALSE);
   SendDlgItemMessageA(page, kProgressBar, PBM_SETPOS, 0, 0);
