@@ -125,7 +125,7 @@ ProductVersion ProgramVersionIn(const char* folder) {
 ProductVersion SettingsFileVersionIn(const char* folder) {
   char path[kPathSize];
   if (!PathInFolder(path, sizeof path, folder, "default.MorvantileSettings")) return 0;
-  if (!FileExists(path)) return 0;
+  // Only an existing file opens, never a folder of that name.
   HANDLE file = CreateFileA(path, GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
                             FILE_ATTRIBUTE_NORMAL, nullptr);
   if (file == INVALID_HANDLE_VALUE) return 0;

@@ -222,6 +222,8 @@ int MigrateOlderSettings() {
 }
 
 // An upgrade from before 3.04 keeps the old file's body under a new header.
+// Only an existing file opens: no file, or a folder of that name, is left as
+// it is.
 void StampSettingsHeader(const char* path) {
   HANDLE file = CreateFileA(path, GENERIC_WRITE, 0, nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
   if (file == INVALID_HANDLE_VALUE) return;
@@ -236,7 +238,7 @@ int WriteSettings(char* failure) {
   char* path = SetupState.scratchPath;
   if (!SetupState.migrateSettings) {
     SetFileAttributesA(path, FILE_ATTRIBUTE_NORMAL);
-    if (FileExists(path)) DeleteFileA(path);
+    DeleteFileA(path);   // nothing there, or a folder: it stays as it is
   }
   SetupState.settingsFileFailed = 0;
   if (SetupState.migrationResult && SetupState.migrateSettings && !WriteSettingsFile(path)) {
@@ -247,7 +249,7 @@ int WriteSettings(char* failure) {
     }
   }
   unsigned installed = SetupState.installedVersion;
-  if (FileExists(path) && installed != 0 && installed < kSetupVersion) StampSettingsHeader(path);
+  if (installed != 0 && installed < kSetupVersion) StampSettingsHeader(path);
   return 1;
 }
 
