@@ -139,14 +139,17 @@ int FixInstallFolder(char* failure) {
   return Fail(failure, kInvalid);
 }
 
+// Lets the screen repaint where the product's window was. A window that
+// does not answer must not stop the installation here.
+void LetScreenRepaint() {
+  SendMessageTimeoutA(HWND_BROADCAST, WM_PAINT, 0, 0, SMTO_ABORTIFHUNG, kRepaintWaitMs, nullptr);
+  Sleep(100);
+}
+
 int CloseProduct() {
   EnumWindows(CloseRunningProduct, 0);
-  // Let the screen repaint where the product's window was. A window that
-  // does not answer must not stop the installation here.
-  for (int i = 0; i < 2; i++) {
-    SendMessageTimeoutA(HWND_BROADCAST, WM_PAINT, 0, 0, SMTO_ABORTIFHUNG, kRepaintWaitMs, nullptr);
-    Sleep(100);
-  }
+  LetScreenRepaint();
+  LetScreenRepaint();
   return 1;
 }
 
