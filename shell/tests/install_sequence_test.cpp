@@ -589,6 +589,19 @@ TEST_F(ProgressPage, KeepingOldSettingsOffDeletesTheSettingsFile) {
   EXPECT_EQ(standIns.productKeyRemovals, 0);
 }
 
+// A folder in place of the settings file is the user's: an upgrade that
+// keeps no settings neither deletes it nor stamps a header into it.
+TEST_F(ProgressPage, FolderNamedLikeTheSettingsFileIsLeftAlone) {
+  std::string settings = scratch_ / "default.MorvantileSettings";
+  ASSERT_TRUE(CreateDirectoryA(settings.c_str(), nullptr));
+  lstrcpyA(SetupState.defaultFolder, scratch_.path().c_str());
+  SetupState.migrateSettings = 0;
+  SetupState.installedVersion = 0x0203;
+  Run();
+  EXPECT_EQ(GetFileAttributesA(settings.c_str()), FILE_ATTRIBUTE_DIRECTORY);
+  EXPECT_EQ(Status(), kComplete);
+}
+
 TEST_F(ProgressPage, StepNumbersBeyondTheLastEndTheRunAsFailed) {
   lstrcpyA(SetupState.defaultFolder, scratch_.path().c_str());
   Run();
