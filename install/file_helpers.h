@@ -1,5 +1,6 @@
-// Small file-system and process helpers shared by the installation sequence
-// and the detection routines. They report through their result only.
+// Small file-system and process helpers shared by the installation sequence,
+// the detection routines and the registration. They report through their
+// result only.
 #pragma once
 
 #include <stdio.h>   // the printf flavour FormatText follows
