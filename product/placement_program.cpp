@@ -101,13 +101,8 @@ void OnHotKey(int32_t area) {
 int ProgramPathOf(HWND window, char* shortPath, DWORD size) {
   DWORD processId = 0;
   GetWindowThreadProcessId(window, &processId);
-  HANDLE process = OpenProcess(PROCESS_QUERY_LIMITED_INFORMATION, FALSE, processId);
-  if (!process) return 0;
   char longPath[MAX_PATH];
-  DWORD length = sizeof longPath;
-  const int ok = QueryFullProcessImageNameA(process, 0, longPath, &length);
-  CloseHandle(process);
-  if (!ok) return 0;
+  if (!GetProcessProgramPath(processId, longPath, sizeof longPath)) return 0;
   const DWORD shortLength = GetShortPathNameA(longPath, shortPath, size);
   return shortLength > 0 && shortLength < size;
 }
@@ -270,6 +265,15 @@ HWND CreatePlacementWindow(HINSTANCE instance) {
 }
 
 }  // namespace
+
+int GetProcessProgramPath(DWORD processId, char* path, DWORD size) {
+  HANDLE process = OpenProcess(PROCESS_QUERY_LIMITED_INFORMATION, FALSE, processId);
+  if (!process) return 0;
+  DWORD length = size;
+  const int ok = QueryFullProcessImageNameA(process, 0, path, &length) && length < size;
+  CloseHandle(process);
+  return ok;
+}
 
 int RunPlacement(HINSTANCE instance) {
   HANDLE mutex = CreateMutexA(nullptr, FALSE, kInstanceMutex);

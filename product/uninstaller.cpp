@@ -89,21 +89,10 @@ int IsOurProcessStatusLibrary(const char* path) {
   return ours;
 }
 
-typedef BOOL(WINAPI* FullImageNameFunction)(HANDLE, DWORD, LPSTR, PDWORD);
-
-// Nonzero when the process runs a program file named Morvantile.exe. The
-// call is looked up at run time, as the program starts where it is missing.
+// Nonzero when the process runs a program file named Morvantile.exe.
 int RunsTheProduct(DWORD processId) {
-  FullImageNameFunction fullImageName = reinterpret_cast<FullImageNameFunction>(
-      reinterpret_cast<void*>(GetProcAddress(GetModuleHandleA("kernel32.dll"), "QueryFullProcessImageNameA")));
-  if (!fullImageName) return 0;
-  HANDLE process = OpenProcess(PROCESS_QUERY_LIMITED_INFORMATION, FALSE, processId);
-  if (!process) return 0;
   char path[MAX_PATH * 2];
-  DWORD length = sizeof path;
-  const int found = fullImageName(process, 0, path, &length) && length < sizeof path;
-  CloseHandle(process);
-  if (!found) return 0;
+  if (!GetProcessProgramPath(processId, path, sizeof path)) return 0;
   const char* name = path;
   for (const char* p = path; *p; p++)
     if (*p == '\\') name = p + 1;
