@@ -57,13 +57,14 @@ int QueryNumber(HKEY key, const char* name, DWORD* value) {
          ERROR_SUCCESS;
 }
 
+int OpenKeyToRead(const char* path, HKEY* key) {
+  return RegOpenKeyExA(HKEY_CURRENT_USER, path, 0, KEY_READ, key) == ERROR_SUCCESS;
+}
+
 int OpenSettingsKey(const char* subKey, HKEY* key) {
   char path[256];
-  if (subKey)
-    wsprintfA(path, "%s\\%s", kProductKeyPath, subKey);
-  else
-    lstrcpyA(path, kProductKeyPath);
-  return RegOpenKeyExA(HKEY_CURRENT_USER, path, 0, KEY_READ, key) == ERROR_SUCCESS;
+  wsprintfA(path, "%s\\%s", kProductKeyPath, subKey);
+  return OpenKeyToRead(path, key);
 }
 
 // Registry halves are 16 bits; screen coordinates fit them signed.
@@ -163,7 +164,7 @@ void ReadRegistrySettings(ProductSettings* settings) {
   ReadHotKeys(settings);
   ReadCoverage(settings);
   HKEY key;
-  if (OpenSettingsKey(nullptr, &key)) {
+  if (OpenKeyToRead(kProductKeyPath, &key)) {
     DWORD value;
     if (QueryNumber(key, "AlwaysMove", &value)) settings->catchAllArea = HighHalf(value);
     RegCloseKey(key);
