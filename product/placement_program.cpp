@@ -69,7 +69,10 @@ PlacementRect WorkAreaOf(HWND window) {
 }
 
 void MoveWindowTo(HWND window, const PlacementRect& r) {
-  if (IsZoomed(window) || IsIconic(window)) ShowWindow(window, SW_RESTORE);
+  // A maximized or minimized window is restored first (the style bits are
+  // what IsZoomed and IsIconic read).
+  if (GetWindowLongPtrA(window, GWL_STYLE) & (WS_MAXIMIZE | WS_MINIMIZE))
+    ShowWindow(window, SW_RESTORE);
   SetWindowPos(window, nullptr, r.left, r.top, r.right - r.left, r.bottom - r.top,
                SWP_NOZORDER | SWP_NOACTIVATE | SWP_NOOWNERZORDER);
 }
