@@ -248,9 +248,8 @@ int StartCleanupHelper() {
     DeleteFileA(helper);
     return 0;
   }
-  HANDLE self = nullptr;
-  if (!DuplicateHandle(GetCurrentProcess(), GetCurrentProcess(), GetCurrentProcess(), &self,
-                       SYNCHRONIZE, TRUE, 0)) {
+  HANDLE self = OpenProcess(SYNCHRONIZE, TRUE, GetCurrentProcessId());   // inherited by the helper
+  if (!self) {
     DeleteFileA(helper);
     return 0;
   }
