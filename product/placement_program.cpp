@@ -162,7 +162,7 @@ void CheckPendingWindows() {
     if (!window) continue;
     if (!IsWindow(window) || IsWindowVisible(window) || ++Program.pendingTicks[i] > kPendingTicks) {
       Program.pending[i] = nullptr;
-      if (IsWindow(window) && IsWindowVisible(window)) PlaceNewWindow(window);
+      if (IsWindowVisible(window)) PlaceNewWindow(window);   // false for a window that has gone
     } else {
       waiting++;
     }
