@@ -14,9 +14,9 @@ namespace {
 
 const DWORD kLargestSettingsFile = 1 << 20;
 const DWORD kLargestAppData = 64;   // the setup's readers accept no more
-const char* const kAreaNames[9] = {"Whole Area", "Left Side",  "Top Half",
-                                   "Right Side", "Bottom Half", "Upper-Left",
-                                   "Upper-Right", "Lower-Left", "Lower-Right"};
+const char kAreaNames[9][12] = {"Whole Area",  "Left Side",   "Top Half",
+                                "Right Side",  "Bottom Half", "Upper-Left",
+                                "Upper-Right", "Lower-Left",  "Lower-Right"};
 
 PlacementRect PrimaryWorkArea() {
   RECT r;
