@@ -106,12 +106,12 @@ void ReadHotKeys(ProductSettings* settings) {
 int ParseRect(const char* text, PlacementRect* rect) {
   int32_t numbers[4];
   for (int i = 0; i < 4; i++) {
-    int negative = *text == '-';
-    if (negative) text++;
+    const int32_t sign = *text == '-' ? -1 : 1;
+    if (sign < 0) text++;
     if (*text < '0' || *text > '9') return 0;
     int32_t n = 0;
     while (*text >= '0' && *text <= '9' && n < 100000) n = n * 10 + (*text++ - '0');
-    numbers[i] = negative ? -n : n;
+    numbers[i] = sign * n;
     if (i < 3 && *text++ != ',') return 0;
   }
   if (*text) return 0;
