@@ -12,6 +12,15 @@ const ProductVersion kSetupVersion = 0x0304;   // this setup installs 3.04
 // "URLInfoAbout".
 inline constexpr char kProductWebPage[] = "https://www.quillfern.example/morvantile/";
 
+// The product's name and its files' names. Inline, so that the program
+// holds each text once however many units use it.
+inline constexpr char kProductName[] = "Morvantile";
+inline constexpr char kProgramFileName[] = "Morvantile.exe";
+inline constexpr char kLibraryFileName[] = "Morvantile.dll";
+inline constexpr char kProcessStatusFileName[] = "psapi.dll";
+inline constexpr char kSettingsFileName[] = "default.MorvantileSettings";
+inline constexpr char kKernelLibraryName[] = "kernel32.dll";
+
 // A placement area of the product. Stored as a signed 32-bit code; values
 // outside the enumerators occur in the registry and must survive.
 enum Area : int32_t {

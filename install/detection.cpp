@@ -5,6 +5,7 @@
 #include "common/folder_path.h"
 #include "common/memory.h"
 #include "common/setup_state.h"
+#include "common/types.h"
 #include "install/file_helpers.h"
 #include "settings/settings_migration.h"
 #include "settings/settings_store.h"
@@ -63,7 +64,7 @@ int FolderFromUninstallEntry(char* folder) {
 int FolderUnderProgramFiles(char* folder) {
   char programFiles[MAX_PATH];
   return ShellFolderPath(CSIDL_PROGRAM_FILES, programFiles) &&
-         PathInFolder(folder, kPathSize, programFiles, "Morvantile");
+         PathInFolder(folder, kPathSize, programFiles, kProductName);
 }
 
 // "UpgradeVer" holds major * 100 + minor.
@@ -112,7 +113,7 @@ ProductVersion ProductVersionOf(const char* program, HMODULE library) {
 
 ProductVersion ProgramVersionIn(const char* folder) {
   char program[kPathSize];
-  if (!PathInFolder(program, sizeof program, folder, "Morvantile.exe")) return 0;
+  if (!PathInFolder(program, sizeof program, folder, kProgramFileName)) return 0;
   if (!FileExists(program)) return 0;
   HMODULE library = LoadLibraryFromSystemFolder("version.dll");
   if (!library) return 0;
@@ -124,7 +125,7 @@ ProductVersion ProgramVersionIn(const char* folder) {
 // The settings file starts with "MV" and its 16-bit little-endian version.
 ProductVersion SettingsFileVersionIn(const char* folder) {
   char path[kPathSize];
-  if (!PathInFolder(path, sizeof path, folder, "default.MorvantileSettings")) return 0;
+  if (!PathInFolder(path, sizeof path, folder, kSettingsFileName)) return 0;
   // Only an existing file opens, never a folder of that name.
   HANDLE file = CreateFileA(path, GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
                             FILE_ATTRIBUTE_NORMAL, nullptr);

@@ -6,6 +6,7 @@
 #include "common/text_format.h"
 
 #include "common/setup_state.h"
+#include "common/types.h"
 
 int FileExists(const char* path) {
   WIN32_FIND_DATAA found;
@@ -67,7 +68,7 @@ int NameFits(DWORD length, DWORD size) { return length > 0 && length < size; }
 // kernel32 (7 on) or in the system's psapi.dll (earlier NT). All are looked
 // up at run time, so that the setup still starts where one is missing.
 int ProcessImagePath(HANDLE process, char* path, DWORD size) {
-  HMODULE kernel = GetModuleHandleA("kernel32.dll");
+  HMODULE kernel = GetModuleHandleA(kKernelLibraryName);
   FullImageNameFunction fullImageName =
       (FullImageNameFunction)(void*)GetProcAddress(kernel, "QueryFullProcessImageNameA");
   DWORD length = size;
@@ -77,7 +78,7 @@ int ProcessImagePath(HANDLE process, char* path, DWORD size) {
       (ImageFileNameFunction)(void*)GetProcAddress(kernel, "K32GetProcessImageFileNameA");
   if (imageFileName && NameFits(imageFileName(process, path, size), size)) return 1;
 
-  HMODULE processStatus = LoadLibraryFromSystemFolder("psapi.dll");
+  HMODULE processStatus = LoadLibraryFromSystemFolder(kProcessStatusFileName);
   if (!processStatus) return 0;
   imageFileName = (ImageFileNameFunction)(void*)GetProcAddress(processStatus, "GetProcessImageFileNameA");
   ModuleFileNameFunction moduleFileName =
@@ -107,7 +108,7 @@ int IsProductWindow(HWND window) {
   for (const char* p = path; *p; p++) {
     if (*p == '\\' || *p == '/') name = p + 1;
   }
-  return lstrcmpiA(name, "Morvantile.exe") == 0;
+  return lstrcmpiA(name, kProgramFileName) == 0;
 }
 
 }  // namespace
@@ -115,7 +116,7 @@ int IsProductWindow(HWND window) {
 BOOL CALLBACK CloseRunningProduct(HWND window, LPARAM) {
   char title[32];
   if (GetWindowTextA(window, title, sizeof title) <= 0) title[0] = '\0';
-  if (lstrcmpiA(title, "Morvantile") != 0) return TRUE;
+  if (lstrcmpiA(title, kProductName) != 0) return TRUE;
   if (!IsProductWindow(window)) return TRUE;
 
   // The product ends itself when its main window gets WM_DESTROY.

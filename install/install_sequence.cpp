@@ -179,11 +179,11 @@ int WriteProductFile(const char* name, WORD payload, InstallQuestion question, i
 // The library may still be held by a product that is ending: it is tried
 // four times before the user is asked.
 int WriteProductLibrary() {
-  return WriteProductFile("Morvantile.dll", kLibraryPayload, kAskLibraryInUse, 3);
+  return WriteProductFile(kLibraryFileName, kLibraryPayload, kAskLibraryInUse, 3);
 }
 
 int WriteProductProgram() {
-  return WriteProductFile("Morvantile.exe", kProgramPayload, kAskProgramInUse, 0);
+  return WriteProductFile(kProgramFileName, kProgramPayload, kAskProgramInUse, 0);
 }
 
 // psapi.dll goes along only for NT systems whose system folder lacks it.
@@ -194,7 +194,7 @@ int ProcessStatusLibraryNeeded() {
   if (GetVersionExA(&system) && system.dwPlatformId == VER_PLATFORM_WIN32_WINDOWS) return 0;
 
   char path[MAX_PATH];
-  return !SystemFilePath("psapi.dll", path) || !FileExists(path);
+  return !SystemFilePath(kProcessStatusFileName, path) || !FileExists(path);
 }
 
 // A damaged payload is never written; the run ends with its own text.
@@ -208,7 +208,7 @@ int WriteProductFiles(char* failure) {
     return Fail(failure, "The Morvantile.exe file could not be written.");
   }
   if (ProcessStatusLibraryNeeded()) {
-    SetScratchPath("psapi.dll");
+    SetScratchPath(kProcessStatusFileName);
     if (!FileExists(SetupState.scratchPath)) {
       SetFileAttributesA(SetupState.scratchPath, FILE_ATTRIBUTE_NORMAL);
       if (!ExtractPayloadToFile(kPayloadType, kProcessStatusPayload, SetupState.scratchPath) &&
@@ -237,7 +237,7 @@ void StampSettingsHeader(const char* path) {
 }
 
 int WriteSettings(char* failure) {
-  SetScratchPath("default.MorvantileSettings");
+  SetScratchPath(kSettingsFileName);
   char* path = SetupState.scratchPath;
   if (!SetupState.migrateSettings) {
     SetFileAttributesA(path, FILE_ATTRIBUTE_NORMAL);

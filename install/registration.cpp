@@ -12,12 +12,11 @@
 
 namespace {
 
-const char kProductProgram[] = "Morvantile.exe";
 
 // The shell link and the process start take paths of less than MAX_PATH
 // characters; a longer product path is skipped rather than cut.
 int BuildProductProgramPath(const char* targetFolder) {
-  return PathInFolder(SetupState.scratchPath, sizeof SetupState.scratchPath, targetFolder, kProductProgram) &&
+  return PathInFolder(SetupState.scratchPath, sizeof SetupState.scratchPath, targetFolder, kProgramFileName) &&
          lstrlenA(SetupState.scratchPath) < MAX_PATH;
 }
 
@@ -46,7 +45,7 @@ void CreateStartupShortcut(const char* targetFolder) {
   if (SUCCEEDED(CoCreateInstance(CLSID_ShellLink, nullptr, CLSCTX_INPROC_SERVER, IID_IShellLinkA,
                                  (void**)&link))) {
     link->SetPath(SetupState.scratchPath);
-    link->SetDescription("Morvantile");
+    link->SetDescription(kProductName);
     SaveStartupLink(link);
     link->Release();
   }
@@ -74,8 +73,8 @@ namespace {
 
 // KB (rounded up) of what the installation placed in the folder.
 DWORD InstalledSizeKb(const char* targetFolder) {
-  static const char* const kInstalledFiles[] = {"Morvantile.exe", "Morvantile.dll", "psapi.dll",
-                                                "default.MorvantileSettings"};
+  static const char* const kInstalledFiles[] = {kProgramFileName, kLibraryFileName, kProcessStatusFileName,
+                                                kSettingsFileName};
   unsigned long long bytes = 0;
   static char path[2048];   // static: see WriteUninstallEntry
   for (const char* name : kInstalledFiles) {
@@ -100,7 +99,7 @@ void WriteUninstallEntry(const char* targetFolder) {
   // Quoted, so that a folder with blanks cannot start C:\Program.exe.
   if (!FormatText(command, sizeof command, "\"%s\\Morvantile.exe\" /uninstall", targetFolder) ||
       !FormatText(quietCommand, sizeof quietCommand, "%s /S", command) ||
-      !PathInFolder(program, sizeof program, targetFolder, kProductProgram)) {
+      !PathInFolder(program, sizeof program, targetFolder, kProgramFileName)) {
     return;
   }
 
@@ -110,7 +109,7 @@ void WriteUninstallEntry(const char* targetFolder) {
     return;
   }
   SetTextValue(key, "UninstallString", command);
-  SetTextValue(key, "DisplayName", "Morvantile");
+  SetTextValue(key, "DisplayName", kProductName);
   // What Apps & Features and deployment tools read besides.
   SetTextValue(key, "QuietUninstallString", quietCommand);
   SetTextValue(key, "DisplayVersion", "3.04");

@@ -3,13 +3,14 @@
 
 #include <windows.h>
 
+#include "common/types.h"
 #include "product/placement_library.h"
 
 // The product's texts and names that other programs rely on.
 extern const char kProductWindowTitle[];     // the setup finds the running copy by it
 extern const char kProductKeyPath[];         // HKCU settings key
 extern const char kUninstallKeyPath[];       // HKLM uninstall entry
-extern const char kSettingsFileName[];
+// kSettingsFileName: common/types.h
 
 // The folder of the running program, without a trailing backslash.
 int GetProgramFolder(char* folder, DWORD size);

@@ -8,7 +8,6 @@
 #include "product/product_program.h"
 
 const char kProductKeyPath[] = "Software\\Quillfern\\Morvantile";
-const char kSettingsFileName[] = "default.MorvantileSettings";
 
 namespace {
 

@@ -2,6 +2,7 @@
 
 #include <commctrl.h>
 
+#include "common/types.h"
 #include "install/file_helpers.h"
 
 namespace {
@@ -54,7 +55,7 @@ void LoadCommonControls() {
 
 void RestrictDllSearchPath() {
   // Looked up: systems without the update that brought it lack the export.
-  HMODULE kernel = GetModuleHandleA("kernel32.dll");
+  HMODULE kernel = GetModuleHandleA(kKernelLibraryName);
   SetDefaultDllDirectoriesFn setDefault =
       kernel ? Entry<SetDefaultDllDirectoriesFn>(kernel, "SetDefaultDllDirectories") : nullptr;
   if (setDefault && setDefault(LOAD_LIBRARY_SEARCH_SYSTEM32)) searchRestricted = 1;
