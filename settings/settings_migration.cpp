@@ -125,12 +125,7 @@ void UnpackOldSizeFormat(uint32_t number, ClipPrintSettings* record) {
 // (settingsKeyPath names the older product's key while it is converted.)
 void ConvertOldClipPrint() {
   ClipPrintSettings record;
-  SetClipPrintDefaults(&record);
-  HKEY key;
-  if (OpenSettingsKey("ClipPrint", KEY_READ, &key)) {
-    QueryClipPrint(key, UnpackOldSizeFormat, &record);
-    RegCloseKey(key);
-  }
+  QueryClipPrint(UnpackOldSizeFormat, &record);
   WriteClipPrint(&record);
 }
 
