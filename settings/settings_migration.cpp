@@ -86,7 +86,7 @@ DWORD SubKeyCount(const char* path, DWORD unknown) {
 
 int AutoAppsHasSubKeys() {
   char path[kKeyPathSize];
-  return SettingsKeyPath("AutoApps", path) && SubKeyCount(path, 0) != 0;
+  return SettingsKeyPath(kAutoAppsSubKey, path) && SubKeyCount(path, 0) != 0;
 }
 
 // Versions up to 1.80 could name an application by its long path, or twice:
@@ -161,15 +161,18 @@ int Reserve(Buffer* buffer, DWORD needed, DWORD minimum) {
 
 // Sizes the name and data buffers from the key's own maxima. The A calls
 // may report lengths in characters; one spare byte per unit covers both.
-int ReserveForKey(HKEY key, Buffer* name, Buffer* data, Buffer* subKeyName) {
-  DWORD maxSubKey = 0, maxValueName = 0, maxData = 0;
-  if (RegQueryInfoKeyA(key, nullptr, nullptr, nullptr, nullptr, &maxSubKey, nullptr, nullptr,
+int ReserveForKey(HKEY key, Buffer* name, Buffer* data) {
+  DWORD maxValueName = 0, maxData = 0;
+  if (RegQueryInfoKeyA(key, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr,
                        &maxValueName, &maxData, nullptr, nullptr) != ERROR_SUCCESS)
     return 0;
   return Reserve(name, maxValueName * 2 + 2, kNameBufferSize) &&
-         Reserve(data, maxData + 2, kDataBufferSize) &&
-         Reserve(subKeyName, maxSubKey * 2 + 2, kNameBufferSize);
+         Reserve(data, maxData + 2, kDataBufferSize);
 }
+
+// A sub-key's name: key names are at most 255 characters, so a buffer of
+// kNameBufferSize bytes always holds one. On the heap, as trees nest deep.
+char* NewSubKeyName() { return static_cast<char*>(MemAlloc(kNameBufferSize)); }
 
 // Copies every value of source into destination. 0 or the first error.
 LONG CopyValues(HKEY destination, HKEY source, Buffer* name, Buffer* data) {
@@ -192,32 +195,31 @@ LONG CopyValues(HKEY destination, HKEY source, Buffer* name, Buffer* data) {
     if (status != ERROR_SUCCESS) return status;
     status = RegSetValueExA(destination, name->bytes, 0, type,
                             reinterpret_cast<const BYTE*>(data->bytes), dataLength);
-    if (status != ERROR_SUCCESS && result == ERROR_SUCCESS) result = status;
+    if (result == ERROR_SUCCESS) result = status;  // the first error stays
     ++index;
   }
   return result;
 }
 
 LONG CopyOpenedTree(HKEY destination, HKEY source) {
-  Buffer name = {nullptr, 0}, data = {nullptr, 0}, subKey = {nullptr, 0};
+  Buffer name = {nullptr, 0}, data = {nullptr, 0};
+  char* subKey = NewSubKeyName();
   LONG result = ERROR_OUTOFMEMORY;
-  if (ReserveForKey(source, &name, &data, &subKey)) {
+  if (subKey && ReserveForKey(source, &name, &data)) {
     result = CopyValues(destination, source, &name, &data);
     LONG walk = ERROR_SUCCESS;
     for (DWORD index = 0;; ++index) {
-      DWORD length = subKey.size;
-      walk = RegEnumKeyExA(source, index, subKey.bytes, &length, nullptr, nullptr, nullptr,
-                           nullptr);
-      if (walk != ERROR_SUCCESS || subKey.bytes[0] == '\0') break;
-      LONG copied = CopyRegistryTree(destination, subKey.bytes, source, subKey.bytes);
-      if (copied != ERROR_SUCCESS && result == ERROR_SUCCESS) result = copied;
+      DWORD length = kNameBufferSize;
+      walk = RegEnumKeyExA(source, index, subKey, &length, nullptr, nullptr, nullptr, nullptr);
+      if (walk != ERROR_SUCCESS || subKey[0] == '\0') break;
+      LONG copied = CopyRegistryTree(destination, subKey, source, subKey);
+      if (result == ERROR_SUCCESS) result = copied;
     }
-    if (walk != ERROR_NO_MORE_ITEMS && walk != ERROR_SUCCESS && result == ERROR_SUCCESS)
-      result = walk;
+    if (walk != ERROR_NO_MORE_ITEMS && result == ERROR_SUCCESS) result = walk;
   }
   MemFree(name.bytes);
   MemFree(data.bytes);
-  MemFree(subKey.bytes);
+  MemFree(subKey);
   return result;
 }
 
@@ -226,23 +228,18 @@ int DeleteTree(HKEY root, const char* path) {
   if (!path[0]) return 0;  // an empty path would name the root itself
   HKEY key;
   if (RegOpenKeyExA(root, path, 0, KEY_READ, &key) == ERROR_SUCCESS) {
-    DWORD maxSubKey = 0;
-    if (RegQueryInfoKeyA(key, nullptr, nullptr, nullptr, nullptr, &maxSubKey, nullptr, nullptr,
-                         nullptr, nullptr, nullptr, nullptr) != ERROR_SUCCESS)
-      maxSubKey = 0;  // the smallest buffer then
-    Buffer name = {nullptr, 0};
     // Always the first sub-key; one that survives its deletion ends the walk.
-    if (Reserve(&name, maxSubKey * 2 + 2, kNameBufferSize)) {
+    if (char* name = NewSubKeyName()) {
       for (;;) {
-        DWORD length = name.size;
-        if (RegEnumKeyExA(key, 0, name.bytes, &length, nullptr, nullptr, nullptr, nullptr) !=
+        DWORD length = kNameBufferSize;
+        if (RegEnumKeyExA(key, 0, name, &length, nullptr, nullptr, nullptr, nullptr) !=
                 ERROR_SUCCESS ||
-            name.bytes[0] == '\0')
+            name[0] == '\0')
           break;
-        if (!DeleteTree(key, name.bytes)) break;
+        if (!DeleteTree(key, name)) break;
       }
+      MemFree(name);
     }
-    MemFree(name.bytes);
     RegCloseKey(key);
   }
   return RegDeleteKeyA(root, path) == ERROR_SUCCESS;
@@ -299,7 +296,7 @@ void RemoveProductSettings() {
     if (RegEnumKeyExA(key, index, name, &length, nullptr, nullptr, nullptr, nullptr) !=
         ERROR_SUCCESS)
       break;
-    if (lstrcmpiA(name, "AutoApps") == 0 || !DeleteTree(key, name)) ++index;
+    if (lstrcmpiA(name, kAutoAppsSubKey) == 0 || !DeleteTree(key, name)) ++index;
   }
   for (DWORD index = 0;;) {
     DWORD length = sizeof name;
