@@ -71,19 +71,15 @@ static inline void UpdateAlongPath(PayloadModel* model, ModelPath* path) {
       model->right[uua] = static_cast<uint16_t>(a);
     else
       model->left[uua] = static_cast<uint16_t>(a);
-    int other;
-    if (model->left[ua] == a) {
+    if (model->left[ua] == a)
       model->left[ua] = static_cast<uint16_t>(uncle);
-      other = model->right[ua];
-    } else {
+    else
       model->right[ua] = static_cast<uint16_t>(uncle);
-      other = model->left[ua];
-    }
     model->parent[uncle] = static_cast<uint16_t>(ua);
     model->parent[a] = static_cast<uint16_t>(uua);
-    // ua now holds uncle and other, and its own sibling is a.
+    // ua now holds uncle and a's old sibling, which stays sibling[l]; the
+    // sibling of ua is now a.
     path->node[l] = static_cast<uint16_t>(uncle);
-    path->sibling[l] = static_cast<uint16_t>(other);
     path->sibling[l - 1] = static_cast<uint16_t>(a);
     RecomputeSums(model, path, l);
   }
