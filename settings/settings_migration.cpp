@@ -334,8 +334,8 @@ int MigrateSettings(const char* targetFolder) {
 
   char savedKeyPath[kKeyPathSize];
   MemCopy(savedKeyPath, SetupState.settingsKeyPath, sizeof savedKeyPath);
-  FormatString(SetupState.settingsKeyPath, sizeof SetupState.settingsKeyPath, "%s",
-           kOlderProductKeyPath);
+  static_assert(sizeof kOlderProductKeyPath <= sizeof SetupState.settingsKeyPath, "key path");
+  MemCopy(SetupState.settingsKeyPath, kOlderProductKeyPath, sizeof kOlderProductKeyPath);
 
   if (version == 0) {
     version = ReadUpgradeVer();

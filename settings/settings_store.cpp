@@ -174,8 +174,9 @@ uint32_t PackSizeFormat(const ClipPrintSettings* settings) {
 }
 
 int SettingsKeyPath(const char* subKey, char* path) {
-  int length = subKey ? FormatString(path, kKeyPathSize, "%s\\%s", SetupState.settingsKeyPath, subKey)
-                      : FormatString(path, kKeyPathSize, "%s", SetupState.settingsKeyPath);
+  // "%s" leaves the missing sub-key unread.
+  int length = FormatString(path, kKeyPathSize, subKey ? "%s\\%s" : "%s", SetupState.settingsKeyPath,
+                            subKey);
   return length >= 0 && static_cast<unsigned>(length) < kKeyPathSize;
 }
 
