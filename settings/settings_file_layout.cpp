@@ -85,16 +85,14 @@ void WriteEdgeRecord(Writer* out, int side, uint32_t v, uint32_t workEdge, uint3
   bool vertical = side == kTop || side == kBottom;
   bool farSide = side == kRight || side == kBottom;
   uint16_t code = vertical ? 1 : 0;
-  uint32_t pixels = 0;
+  uint32_t pixels = v;
   uint32_t iconSteps = 0;
   if (farSide && v == workEdge) {
-    code = vertical ? 3 : 2;  // on the work area's edge: no coordinate
-  } else if (!snapToIconGrid || v == workEdge) {
-    pixels = v;
-  } else if (spacing != 0 && v % spacing == 0) {
-    iconSteps = (v / spacing) * 100;
-  } else {
-    pixels = v;
+    code += 2;  // on the work area's edge: no coordinate
+    pixels = 0;
+  } else if (snapToIconGrid && v != workEdge && spacing != 0 && v % spacing == 0) {
+    iconSteps = (v / spacing) * 100;  // in hundredths of an icon step
+    pixels = 0;
   }
   out->U16(kEdgeMarker);
   out->U16(code);
