@@ -24,6 +24,24 @@ int OpenForValueChanges(HKEY* key) { return OpenSettingsKey(nullptr, kReadAndSet
 
 int CeilDivide(int value, int step) { return value / step + (value % step != 0 ? 1 : 0); }
 
+// An icon spacing to divide by: never a missing one.
+int IconSpacing(int metric) {
+  int spacing = GetSystemMetrics(metric);
+  return spacing > 0 ? spacing : 1;
+}
+
+// What is left of the screen's extent beyond the icon cells that stay when
+// `cellsLeftOut` of them are left out at the far side; never below 0.
+int FarMargin(int extent, int spacing, int cellsLeftOut) {
+  int margin = extent - (CeilDivide(extent, spacing) - cellsLeftOut) * spacing;
+  return margin < 0 ? 0 : margin;
+}
+
+// The middle of what the margins leave of the screen's extent.
+int SplitBetween(int extent, int nearMargin, int farMargin) {
+  return (extent - nearMargin - farMargin) / 2 + nearMargin;
+}
+
 // Versions below 1.60 kept the margins as icon cells packed into one number
 // of the product key: columns left out at the left (bits 24-31), rows at the
 // top, columns at the right, rows at the bottom (bits 0-7).
@@ -38,28 +56,20 @@ void ConvertPackedCoverageArea() {
   int b0 = packed & 0xFF, b1 = (packed >> 8) & 0xFF, b2 = (packed >> 16) & 0xFF, b3 = packed >> 24;
   RegDeleteValueA(key, "CoverageArea");
 
-  int cx = GetSystemMetrics(SM_CXICONSPACING);
-  int cy = GetSystemMetrics(SM_CYICONSPACING);
-  if (cx <= 0) cx = 1;  // never divide by a missing metric
-  if (cy <= 0) cy = 1;
-  RECT screen = {0, 0, GetSystemMetrics(SM_CXSCREEN), GetSystemMetrics(SM_CYSCREEN)};
-  int columns = CeilDivide(screen.right, cx);
-  int rows = CeilDivide(screen.bottom, cy);
+  int cx = IconSpacing(SM_CXICONSPACING);
+  int cy = IconSpacing(SM_CYICONSPACING);
+  int width = GetSystemMetrics(SM_CXSCREEN);
+  int height = GetSystemMetrics(SM_CYSCREEN);
 
   CoverageAreaSettings coverage;
   MemFill(&coverage, 0, sizeof coverage);
   coverage.leftMargin = cx * b3;
   coverage.topMargin = cy * b2;
-  coverage.rightMargin = screen.right - (columns - b1) * cx - screen.left;
-  if (coverage.rightMargin < 0) coverage.rightMargin = 0;
-  coverage.bottomMargin = screen.bottom - (rows - b0) * cy - screen.top;
-  if (coverage.bottomMargin < 0) coverage.bottomMargin = 0;
+  coverage.rightMargin = FarMargin(width, cx, b1);
+  coverage.bottomMargin = FarMargin(height, cy, b0);
   coverage.snapToIconGrid = 1;
-  coverage.snapsHigh = 0;
-  coverage.splitX = (screen.right - screen.left - coverage.leftMargin - coverage.rightMargin) / 2 +
-                    coverage.leftMargin;
-  coverage.splitY = (screen.bottom - screen.top - coverage.topMargin - coverage.bottomMargin) / 2 +
-                    coverage.topMargin;
+  coverage.splitX = SplitBetween(width, coverage.leftMargin, coverage.rightMargin);
+  coverage.splitY = SplitBetween(height, coverage.topMargin, coverage.bottomMargin);
   WriteCoverageArea(&coverage);
   RegCloseKey(key);
 }
