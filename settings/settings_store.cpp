@@ -109,6 +109,32 @@ void WriteGroup(const char* subKey, const GroupValue* values, size_t count, cons
   RegCloseKey(key);
 }
 
+// Queries a value into a caller's buffer as NUL-terminated text. Fails when
+// the value is missing, longer than the buffer, or fills the buffer without
+// a terminator, so the caller never sees an unterminated text. A text stored
+// without its NUL but shorter than the buffer gets one. The type goes to
+// *type when that is not null.
+int QueryTextValue(HKEY key, const char* name, char* text, DWORD size, DWORD* type) {
+  DWORD length = size;
+  if (RegQueryValueExA(key, name, nullptr, type, reinterpret_cast<BYTE*>(text), &length) !=
+      ERROR_SUCCESS)
+    return 0;
+  if (length > size) return 0;
+  if (memchr(text, '\0', length)) return 1;
+  if (length == size) return 0;  // fills the buffer with no room for a NUL
+  text[length] = '\0';
+  return 1;
+}
+
+// "FaceName" of "ClipPrint" into a 32-byte buffer. A REG_SZ or REG_EXPAND_SZ
+// text counts, taken as stored (a face name holds no variables); other
+// types do not, since only numbers are read whatever their stored type.
+int QueryFaceName(HKEY key, char* faceName) {
+  DWORD type = REG_NONE;
+  return QueryTextValue(key, "FaceName", faceName, sizeof(ClipPrintSettings::faceName), &type) &&
+         (type == REG_SZ || type == REG_EXPAND_SZ);
+}
+
 }  // namespace
 
 void SetTextValue(HKEY key, const char* name, const char* text) {
@@ -191,24 +217,6 @@ int CreateSettingsKey(const char* subKey, HKEY* key) {
   if (!SettingsKeyPath(subKey, path)) return 0;
   return RegCreateKeyExA(HKEY_CURRENT_USER, path, 0, nullptr, REG_OPTION_NON_VOLATILE, KEY_WRITE,
                          nullptr, key, nullptr) == ERROR_SUCCESS;
-}
-
-int QueryTextValue(HKEY key, const char* name, char* text, DWORD size, DWORD* type) {
-  DWORD length = size;
-  if (RegQueryValueExA(key, name, nullptr, type, reinterpret_cast<BYTE*>(text), &length) !=
-      ERROR_SUCCESS)
-    return 0;
-  if (length > size) return 0;
-  if (memchr(text, '\0', length)) return 1;
-  if (length == size) return 0;  // fills the buffer with no room for a NUL
-  text[length] = '\0';
-  return 1;
-}
-
-int QueryFaceName(HKEY key, char* faceName) {
-  DWORD type = REG_NONE;
-  return QueryTextValue(key, "FaceName", faceName, sizeof(ClipPrintSettings::faceName), &type) &&
-         (type == REG_SZ || type == REG_EXPAND_SZ);
 }
 
 int QueryClipPrint(void (*unpack)(uint32_t packed, ClipPrintSettings* settings),
