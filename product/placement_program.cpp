@@ -69,7 +69,10 @@ PlacementRect WorkAreaOf(HWND window) {
 }
 
 void MoveWindowTo(HWND window, const PlacementRect& r) {
-  if (IsZoomed(window) || IsIconic(window)) ShowWindow(window, SW_RESTORE);
+  // A maximized or minimized window is restored first (the style bits are
+  // what IsZoomed and IsIconic read).
+  if (GetWindowLongPtrA(window, GWL_STYLE) & (WS_MAXIMIZE | WS_MINIMIZE))
+    ShowWindow(window, SW_RESTORE);
   SetWindowPos(window, nullptr, r.left, r.top, r.right - r.left, r.bottom - r.top,
                SWP_NOZORDER | SWP_NOACTIVATE | SWP_NOOWNERZORDER);
 }
@@ -101,13 +104,8 @@ void OnHotKey(int32_t area) {
 int ProgramPathOf(HWND window, char* shortPath, DWORD size) {
   DWORD processId = 0;
   GetWindowThreadProcessId(window, &processId);
-  HANDLE process = OpenProcess(PROCESS_QUERY_LIMITED_INFORMATION, FALSE, processId);
-  if (!process) return 0;
   char longPath[MAX_PATH];
-  DWORD length = sizeof longPath;
-  const int ok = QueryFullProcessImageNameA(process, 0, longPath, &length);
-  CloseHandle(process);
-  if (!ok) return 0;
+  if (!GetProcessProgramPath(processId, longPath, sizeof longPath)) return 0;
   const DWORD shortLength = GetShortPathNameA(longPath, shortPath, size);
   return shortLength > 0 && shortLength < size;
 }
@@ -164,7 +162,7 @@ void CheckPendingWindows() {
     if (!window) continue;
     if (!IsWindow(window) || IsWindowVisible(window) || ++Program.pendingTicks[i] > kPendingTicks) {
       Program.pending[i] = nullptr;
-      if (IsWindow(window) && IsWindowVisible(window)) PlaceNewWindow(window);
+      if (IsWindowVisible(window)) PlaceNewWindow(window);   // false for a window that has gone
     } else {
       waiting++;
     }
@@ -270,6 +268,15 @@ HWND CreatePlacementWindow(HINSTANCE instance) {
 }
 
 }  // namespace
+
+int GetProcessProgramPath(DWORD processId, char* path, DWORD size) {
+  HANDLE process = OpenProcess(PROCESS_QUERY_LIMITED_INFORMATION, FALSE, processId);
+  if (!process) return 0;
+  DWORD length = size;
+  const int ok = QueryFullProcessImageNameA(process, 0, path, &length) && length < size;
+  CloseHandle(process);
+  return ok;
+}
 
 int RunPlacement(HINSTANCE instance) {
   HANDLE mutex = CreateMutexA(nullptr, FALSE, kInstanceMutex);

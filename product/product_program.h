@@ -14,6 +14,9 @@ extern const char kSettingsFileName[];
 // The folder of the running program, without a trailing backslash.
 int GetProgramFolder(char* folder, DWORD size);
 
+// The full path of the program file a process runs; 0 when it cannot be read.
+int GetProcessProgramPath(DWORD processId, char* path, DWORD size);
+
 // Settings file in the folder first, the registry otherwise, defaults last.
 void LoadProductSettings(const PlacementLibrary* library, const char* folder,
                          ProductSettings* settings);

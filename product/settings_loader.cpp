@@ -14,9 +14,9 @@ namespace {
 
 const DWORD kLargestSettingsFile = 1 << 20;
 const DWORD kLargestAppData = 64;   // the setup's readers accept no more
-const char* const kAreaNames[9] = {"Whole Area", "Left Side",  "Top Half",
-                                   "Right Side", "Bottom Half", "Upper-Left",
-                                   "Upper-Right", "Lower-Left", "Lower-Right"};
+const char kAreaNames[9][12] = {"Whole Area",  "Left Side",   "Top Half",
+                                "Right Side",  "Bottom Half", "Upper-Left",
+                                "Upper-Right", "Lower-Left",  "Lower-Right"};
 
 PlacementRect PrimaryWorkArea() {
   RECT r;
@@ -57,13 +57,14 @@ int QueryNumber(HKEY key, const char* name, DWORD* value) {
          ERROR_SUCCESS;
 }
 
+int OpenKeyToRead(const char* path, HKEY* key) {
+  return RegOpenKeyExA(HKEY_CURRENT_USER, path, 0, KEY_READ, key) == ERROR_SUCCESS;
+}
+
 int OpenSettingsKey(const char* subKey, HKEY* key) {
   char path[256];
-  if (subKey)
-    wsprintfA(path, "%s\\%s", kProductKeyPath, subKey);
-  else
-    lstrcpyA(path, kProductKeyPath);
-  return RegOpenKeyExA(HKEY_CURRENT_USER, path, 0, KEY_READ, key) == ERROR_SUCCESS;
+  wsprintfA(path, "%s\\%s", kProductKeyPath, subKey);
+  return OpenKeyToRead(path, key);
 }
 
 // Registry halves are 16 bits; screen coordinates fit them signed.
@@ -105,12 +106,12 @@ void ReadHotKeys(ProductSettings* settings) {
 int ParseRect(const char* text, PlacementRect* rect) {
   int32_t numbers[4];
   for (int i = 0; i < 4; i++) {
-    int negative = *text == '-';
-    if (negative) text++;
+    const int32_t sign = *text == '-' ? -1 : 1;
+    if (sign < 0) text++;
     if (*text < '0' || *text > '9') return 0;
     int32_t n = 0;
     while (*text >= '0' && *text <= '9' && n < 100000) n = n * 10 + (*text++ - '0');
-    numbers[i] = negative ? -n : n;
+    numbers[i] = sign * n;
     if (i < 3 && *text++ != ',') return 0;
   }
   if (*text) return 0;
@@ -163,7 +164,7 @@ void ReadRegistrySettings(ProductSettings* settings) {
   ReadHotKeys(settings);
   ReadCoverage(settings);
   HKEY key;
-  if (OpenSettingsKey(nullptr, &key)) {
+  if (OpenKeyToRead(kProductKeyPath, &key)) {
     DWORD value;
     if (QueryNumber(key, "AlwaysMove", &value)) settings->catchAllArea = HighHalf(value);
     RegCloseKey(key);

@@ -9,6 +9,7 @@
 #include <shlobj.h>
 #include <shobjidl.h>
 
+#include "common/memory.h"
 #include "product/product_program.h"
 
 const char kUninstallKeyPath[] = "Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\Morvantile";
@@ -60,7 +61,7 @@ int HasOurVersionStrings(const char* path) {
   DWORD ignored = 0;
   const DWORD size = GetFileVersionInfoSizeA(path, &ignored);
   if (size == 0 || size > 65536) return 0;
-  char* block = static_cast<char*>(HeapAlloc(GetProcessHeap(), 0, size));
+  char* block = static_cast<char*>(MemAlloc(size));
   if (!block) return 0;
   int ours = 0;
   char* company = nullptr;
@@ -72,8 +73,16 @@ int HasOurVersionStrings(const char* path) {
       VerQueryValueA(block, "\\StringFileInfo\\040904E4\\ProductName",
                      reinterpret_cast<void**>(&product), &length))
     ours = lstrcmpA(company, "Quillfern") == 0 && lstrcmpA(product, "Morvantile") == 0;
-  HeapFree(GetProcessHeap(), 0, block);
+  MemFree(block);
   return ours;
+}
+
+// A new empty file in the temporary folder; tempFolder and file take
+// MAX_PATH bytes each.
+int CreateTemporaryFile(const char* prefix, char* tempFolder, char* file) {
+  const DWORD length = GetTempPathA(MAX_PATH, tempFolder);
+  if (length == 0 || length >= MAX_PATH) return 0;
+  return GetTempFileNameA(tempFolder, prefix, 0, file) != 0;
 }
 
 // The version strings are read from a copy under another name: Wine answers
@@ -81,29 +90,16 @@ int HasOurVersionStrings(const char* path) {
 int IsOurProcessStatusLibrary(const char* path) {
   char tempFolder[MAX_PATH];
   char copy[MAX_PATH];
-  const DWORD length = GetTempPathA(sizeof tempFolder, tempFolder);
-  if (length == 0 || length >= sizeof tempFolder) return 0;
-  if (!GetTempFileNameA(tempFolder, "mvp", 0, copy)) return 0;
+  if (!CreateTemporaryFile("mvp", tempFolder, copy)) return 0;
   const int ours = CopyFileA(path, copy, FALSE) && HasOurVersionStrings(copy);
   DeleteFileA(copy);
   return ours;
 }
 
-typedef BOOL(WINAPI* FullImageNameFunction)(HANDLE, DWORD, LPSTR, PDWORD);
-
-// Nonzero when the process runs a program file named Morvantile.exe. The
-// call is looked up at run time, as the program starts where it is missing.
+// Nonzero when the process runs a program file named Morvantile.exe.
 int RunsTheProduct(DWORD processId) {
-  FullImageNameFunction fullImageName = reinterpret_cast<FullImageNameFunction>(
-      reinterpret_cast<void*>(GetProcAddress(GetModuleHandleA("kernel32.dll"), "QueryFullProcessImageNameA")));
-  if (!fullImageName) return 0;
-  HANDLE process = OpenProcess(PROCESS_QUERY_LIMITED_INFORMATION, FALSE, processId);
-  if (!process) return 0;
   char path[MAX_PATH * 2];
-  DWORD length = sizeof path;
-  const int found = fullImageName(process, 0, path, &length) && length < sizeof path;
-  CloseHandle(process);
-  if (!found) return 0;
+  if (!GetProcessProgramPath(processId, path, sizeof path)) return 0;
   const char* name = path;
   for (const char* p = path; *p; p++)
     if (*p == '\\') name = p + 1;
@@ -247,16 +243,13 @@ void RemoveInstalledFiles() {
 int StartCleanupHelper() {
   char tempFolder[MAX_PATH];
   char helper[MAX_PATH];
-  const DWORD length = GetTempPathA(sizeof tempFolder, tempFolder);
-  if (length == 0 || length >= sizeof tempFolder) return 0;
-  if (!GetTempFileNameA(tempFolder, "mvu", 0, helper)) return 0;
+  if (!CreateTemporaryFile("mvu", tempFolder, helper)) return 0;
   if (!CopyFileA(Run.programPath, helper, FALSE)) {
     DeleteFileA(helper);
     return 0;
   }
-  HANDLE self = nullptr;
-  if (!DuplicateHandle(GetCurrentProcess(), GetCurrentProcess(), GetCurrentProcess(), &self,
-                       SYNCHRONIZE, TRUE, 0)) {
+  HANDLE self = OpenProcess(SYNCHRONIZE, TRUE, GetCurrentProcessId());   // inherited by the helper
+  if (!self) {
     DeleteFileA(helper);
     return 0;
   }

@@ -210,6 +210,13 @@ TEST_F(ProductProgram, MovesTheForegroundWindowOnTheHotKeysOfItsSettingsFile) {
   const RECT upperLeft = {100, 10, 600, 400};
   EXPECT_TRUE(WaitForRect(window, upperLeft, &actual))
       << actual.left << "," << actual.top << "," << actual.right << "," << actual.bottom;
+  // A maximized window is restored, then placed.
+  ShowWindow(window, SW_MAXIMIZE);
+  SetForegroundWindow(window);
+  PressKeys({VK_CONTROL, VK_MENU, 'R'});
+  EXPECT_TRUE(WaitForRect(window, right, &actual))
+      << actual.left << "," << actual.top << "," << actual.right << "," << actual.bottom;
+  EXPECT_FALSE(IsZoomed(window));
   DestroyWindow(window);
 }
 

@@ -42,4 +42,39 @@ TEST(ProductRegistrySettings, ShortNumbersReadZeroExtended) {
   FreeProductSettings(&settings);
 }
 
+// Each "AutoApps" value names a program: a number is its area, a text
+// "left,top,right,bottom" a rectangle of its own; anything else is left out.
+TEST(ProductRegistrySettings, ApplicationListTakesAreasAndRectanglesOnly) {
+  ScopedTestKey guard(HKEY_CURRENT_USER, "Software\\Quillfern\\Morvantile");
+  const char kApps[] = "Software\\Quillfern\\Morvantile\\AutoApps";
+  const DWORD rightSide = 4;
+  SetValue(kApps, "C:\\AREA.EXE", REG_DWORD, &rightSide, 4);
+  SetValue(kApps, "C:\\BINARY.EXE", REG_BINARY, &rightSide, 4);
+  const char* const texts[][2] = {{"C:\\RECT.EXE", "-10,20,300,-5"},
+                                  {"C:\\SHORT.EXE", "1,2,3"},
+                                  {"C:\\LONGER.EXE", "1,2,3,4,"},
+                                  {"C:\\SIGN.EXE", "1,-,3,4"},
+                                  {"C:\\HUGE.EXE", "1,2,3,1234567"}};
+  for (const auto& text : texts)
+    SetValue(kApps, text[0], REG_SZ, text[1], static_cast<DWORD>(strlen(text[1]) + 1));
+
+  const PlacementLibrary library = {sizeof(PlacementLibrary), AreaRect, DefaultProductSettings,
+                                    ReadSettingsFileImage, FreeProductSettings};
+  ScopedFolder noSettingsFile("MorvantileLoaderTest");
+  ProductSettings settings;
+  LoadProductSettings(&library, noSettingsFile.path().c_str(), &settings);
+  ASSERT_EQ(settings.appCount, 2u);
+  const int rect = lstrcmpA(settings.apps[0].path, "C:\\RECT.EXE") == 0 ? 0 : 1;
+  EXPECT_STREQ(settings.apps[1 - rect].path, "C:\\AREA.EXE");
+  EXPECT_EQ(settings.apps[1 - rect].area, 4);
+  EXPECT_STREQ(settings.apps[rect].path, "C:\\RECT.EXE");
+  EXPECT_EQ(settings.apps[rect].area, 10);
+  const PlacementRect& r = settings.apps[rect].customRect;
+  EXPECT_EQ(r.left, -10);
+  EXPECT_EQ(r.top, 20);
+  EXPECT_EQ(r.right, 300);
+  EXPECT_EQ(r.bottom, -5);
+  FreeProductSettings(&settings);
+}
+
 }  // namespace
