@@ -71,19 +71,15 @@ static inline void UpdateAlongPath(PayloadModel* model, ModelPath* path) {
       model->right[uua] = static_cast<uint16_t>(a);
     else
       model->left[uua] = static_cast<uint16_t>(a);
-    int other;
-    if (model->left[ua] == a) {
+    if (model->left[ua] == a)
       model->left[ua] = static_cast<uint16_t>(uncle);
-      other = model->right[ua];
-    } else {
+    else
       model->right[ua] = static_cast<uint16_t>(uncle);
-      other = model->left[ua];
-    }
     model->parent[uncle] = static_cast<uint16_t>(ua);
     model->parent[a] = static_cast<uint16_t>(uua);
-    // ua now holds uncle and other, and its own sibling is a.
+    // ua now holds uncle and a's old sibling, which stays sibling[l]; the
+    // sibling of ua is now a.
     path->node[l] = static_cast<uint16_t>(uncle);
-    path->sibling[l] = static_cast<uint16_t>(other);
     path->sibling[l - 1] = static_cast<uint16_t>(a);
     RecomputeSums(model, path, l);
   }
@@ -184,13 +180,9 @@ static int DecodeSymbol() {
   return node - kPayloadSymbols;
 }
 
-// The output grows by doubling its capacity (kept a whole number of steps),
-// so a large payload costs a few copies instead of one per step. The tail
-// beyond the decoded bytes is zeroed once, by TrimOutput.
-static int GrowOutput() {
-  // Past 2 GB the decode fails, as a block that large would anyway.
-  if (outputCapacity > UINT32_MAX / 2) return 0;
-  uint32_t capacity = outputCapacity ? outputCapacity * 2 : kPayloadOutputStep;
+// Moves the decoded bytes into a new block of `capacity` bytes; 0 when it
+// cannot be had, and then the old block stays.
+static int MoveOutput(uint32_t capacity) {
   unsigned char* block = static_cast<unsigned char*>(MemAlloc(capacity));
   if (!block) return 0;
   if (outputBlock) {
@@ -202,6 +194,15 @@ static int GrowOutput() {
   return 1;
 }
 
+// The output grows by doubling its capacity (kept a whole number of steps),
+// so a large payload costs a few copies instead of one per step. The tail
+// beyond the decoded bytes is zeroed once, by TrimOutput.
+static int GrowOutput() {
+  // Past 2 GB the decode fails, as a block that large would anyway.
+  if (outputCapacity > UINT32_MAX / 2) return 0;
+  return MoveOutput(outputCapacity ? outputCapacity * 2 : kPayloadOutputStep);
+}
+
 // Receivers get the block that growing by single steps would have left: the
 // decoded bytes rounded up to a whole number of steps, zero after them. If
 // even that smaller block cannot be had, the larger one, zeroed alike, keeps
@@ -210,15 +211,7 @@ static void TrimOutput() {
   if (!outputBlock) return;
   uint32_t steps = payloadOutputCount / kPayloadOutputStep + (payloadOutputCount % kPayloadOutputStep != 0);
   uint32_t size = steps * kPayloadOutputStep;
-  if (size != outputCapacity) {
-    unsigned char* block = static_cast<unsigned char*>(MemAlloc(size));
-    if (block) {
-      MemCopy(block, outputBlock, payloadOutputCount);
-      MemFree(outputBlock);
-      outputBlock = block;
-      outputCapacity = size;
-    }
-  }
+  if (size != outputCapacity) MoveOutput(size);
   MemFill(outputBlock + payloadOutputCount, 0, outputCapacity - payloadOutputCount);
 }
 

@@ -83,11 +83,12 @@ int MatchesTable(WORD id, const unsigned char* bytes, uint32_t count) {
   return check.length == count && check.crc == PayloadCrc32(bytes, count);
 }
 
-// The decoded block with a NUL after the bytes. A block filled to its last
-// byte (a length that is a multiple of 4,096), or no block at all (an empty
-// payload), is replaced by one with room for it.
-char* TerminateText(unsigned char* bytes, uint32_t count, uint32_t capacity) {
-  if (bytes && count < capacity) {
+// The decoded block with a NUL after the bytes. The decoder's block is a
+// whole number of 4,096-byte steps: one filled to its last byte (a length
+// that is a multiple of 4,096), or no block at all (an empty payload), is
+// replaced by one with room for the NUL.
+char* TerminateText(unsigned char* bytes, uint32_t count) {
+  if (bytes && count % kPayloadOutputStep != 0) {
     bytes[count] = 0;
     return reinterpret_cast<char*>(bytes);
   }
@@ -110,12 +111,10 @@ int DecodeCheckedPayload(const char* typeName, WORD id, unsigned char** decoded,
   payloadInputEnd = stream + size;
 
   unsigned char* bytes = nullptr;
-  if (!DecodePayload(&bytes)) {
-    ClearInputRange();
-    return 0;
-  }
+  const int decodedWhole = DecodePayload(&bytes);
   const uint32_t count = payloadOutputCount;
   ClearInputRange();
+  if (!decodedWhole) return 0;
   if (!MatchesTable(id, bytes, count)) {
     MemFree(bytes);
     return 0;
@@ -133,11 +132,6 @@ int ExtractPayload(int mode, const char* typeName, WORD id, void* destination) {
     lastPayloadDamaged = 1;
     return 0;
   }
-  // The decoder's block is a whole number of 4,096-byte steps.
-  const uint32_t capacity = bytes ? (count + kPayloadOutputStep - 1) / kPayloadOutputStep *
-                                        kPayloadOutputStep
-                                  : 0;
-
   if (mode == kModeCheck) {
     MemFree(bytes);
     return 1;
@@ -147,7 +141,7 @@ int ExtractPayload(int mode, const char* typeName, WORD id, void* destination) {
     MemFree(bytes);
     return ok;
   }
-  char* text = TerminateText(bytes, count, capacity);
+  char* text = TerminateText(bytes, count);
   if (!text) return 0;
   *static_cast<char**>(destination) = text;
   return 1;

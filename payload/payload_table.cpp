@@ -13,6 +13,10 @@ uint32_t Read32(const unsigned char* p) {
 
 uint16_t Read16(const unsigned char* p) { return static_cast<uint16_t>(p[0] | p[1] << 8); }
 
+const unsigned char* EntryAt(const unsigned char* table, uint32_t index) {
+  return table + kPayloadTableHeaderSize + kPayloadTableEntrySize * index;
+}
+
 void Write32(unsigned char* p, uint32_t value) {
   for (int i = 0; i < 4; ++i) p[i] = static_cast<unsigned char>(value >> (8 * i));
 }
@@ -50,13 +54,12 @@ int PayloadTableEntries(const unsigned char* table, size_t size) {
   if (Read32(table + size - 4) != PayloadCrc32(table, size - 4)) return -1;
   for (uint32_t i = 0; i < count; ++i)
     for (uint32_t j = i + 1; j < count; ++j)
-      if (PayloadTableEntry(table, static_cast<int>(i)).id == PayloadTableEntry(table, static_cast<int>(j)).id)
-        return -1;
+      if (Read16(EntryAt(table, i)) == Read16(EntryAt(table, j))) return -1;
   return static_cast<int>(count);
 }
 
 PayloadCheck PayloadTableEntry(const unsigned char* table, int index) {
-  const unsigned char* entry = table + kPayloadTableHeaderSize + kPayloadTableEntrySize * static_cast<size_t>(index);
+  const unsigned char* entry = EntryAt(table, static_cast<uint32_t>(index));
   PayloadCheck check;
   check.id = Read16(entry);
   check.length = Read32(entry + 4);

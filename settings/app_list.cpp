@@ -5,13 +5,12 @@
 #include "common/memory.h"
 #include "settings/settings_store.h"
 
+const char kAutoAppsSubKey[] = "AutoApps";
 AppEntry currentAppEntry;
 
 namespace {
 
 AppEntry* listHead = nullptr;
-
-const char kAutoApps[] = "AutoApps";
 
 // Fills currentAppEntry from a value of the opened "AutoApps" key; null
 // when the value is missing or cannot be read.
@@ -34,7 +33,7 @@ AppEntry* ReadEntryFromKey(HKEY key, const char* name) {
     currentAppEntry.area = Custom;
     ParseRectText(text, &currentAppEntry.customRect);
     currentAppEntry.hasRectText = 1;
-    MemCopy(currentAppEntry.rectText, text, strlen(text) + 1);
+    lstrcpynA(currentAppEntry.rectText, text, sizeof currentAppEntry.rectText);
   } else if (type == REG_DWORD) {
     DWORD number;  // the first four bytes; a shorter value is zero-filled
     MemCopy(&number, data, sizeof number);
@@ -42,9 +41,7 @@ AppEntry* ReadEntryFromKey(HKEY key, const char* name) {
   } else {
     return nullptr;
   }
-  size_t length = strnlen(name, kAppPathSize - 1);
-  MemCopy(currentAppEntry.path, name, length);
-  currentAppEntry.path[length] = '\0';
+  lstrcpynA(currentAppEntry.path, name, sizeof currentAppEntry.path);
   return &currentAppEntry;
 }
 
@@ -72,7 +69,7 @@ int AppShortPath(const char* path, char* shortPath) {
 AppEntry* ReadAppEntry(const char* name) {
   MemFill(&currentAppEntry, 0, sizeof currentAppEntry);
   HKEY key;
-  if (!OpenSettingsKey(kAutoApps, KEY_READ, &key)) return nullptr;
+  if (!OpenSettingsKey(kAutoAppsSubKey, KEY_READ, &key)) return nullptr;
   AppEntry* entry = ReadEntryFromKey(key, name);
   RegCloseKey(key);
   return entry;
@@ -81,7 +78,7 @@ AppEntry* ReadAppEntry(const char* name) {
 AppEntry* ReadAppEntryAt(DWORD index) {
   MemFill(&currentAppEntry, 0, sizeof currentAppEntry);
   HKEY key;
-  if (!OpenSettingsKey(kAutoApps, KEY_READ, &key)) return nullptr;
+  if (!OpenSettingsKey(kAutoAppsSubKey, KEY_READ, &key)) return nullptr;
   char name[kAppPathSize];
   AppEntry* entry = ValueNameAt(key, index, name) > 0 ? ReadEntryFromKey(key, name) : nullptr;
   RegCloseKey(key);
@@ -90,7 +87,7 @@ AppEntry* ReadAppEntryAt(DWORD index) {
 
 AppEntry* ReadNextAppEntry(DWORD* index) {
   HKEY key;
-  if (!OpenSettingsKey(kAutoApps, KEY_READ, &key)) return nullptr;
+  if (!OpenSettingsKey(kAutoAppsSubKey, KEY_READ, &key)) return nullptr;
   char name[kAppPathSize];
   AppEntry* entry = nullptr;
   for (;;) {
@@ -105,7 +102,7 @@ AppEntry* ReadNextAppEntry(DWORD* index) {
 
 int AppValueUnreadable(const char* name) {
   HKEY key;
-  if (!OpenSettingsKey(kAutoApps, KEY_READ, &key)) return 0;
+  if (!OpenSettingsKey(kAutoAppsSubKey, KEY_READ, &key)) return 0;
   int unreadable = ValueExists(key, name) && !ReadEntryFromKey(key, name);
   RegCloseKey(key);
   return unreadable;
@@ -113,7 +110,7 @@ int AppValueUnreadable(const char* name) {
 
 int DeleteReadableAppValues(int (*keep)(const char* name)) {
   HKEY key;
-  if (!OpenSettingsKey(kAutoApps, KEY_READ | KEY_SET_VALUE, &key)) return 0;
+  if (!OpenSettingsKey(kAutoAppsSubKey, KEY_READ | KEY_SET_VALUE, &key)) return 0;
   char name[kAppPathSize];
   for (DWORD index = 0;;) {
     int fetched = ValueNameAt(key, index, name);
@@ -129,54 +126,67 @@ int DeleteReadableAppValues(int (*keep)(const char* name)) {
   RegCloseKey(key);
   if (values) return 1;
   char path[kKeyPathSize];
-  if (!subKeys && SettingsKeyPath(kAutoApps, path)) RegDeleteKeyA(HKEY_CURRENT_USER, path);
+  if (!subKeys && SettingsKeyPath(kAutoAppsSubKey, path)) RegDeleteKeyA(HKEY_CURRENT_USER, path);
   return 0;
 }
 
 namespace {
 
-void WriteAppValue(const char* path, Area area, const SettingsRect* rect, const char* rectText) {
-  char shortPath[kAppPathSize];
-  if (!AppShortPath(path, shortPath)) return;
-  HKEY key;
-  if (!CreateSettingsKey(kAutoApps, &key)) return;
-  if (area == RemoveFromList) {
-    RegDeleteValueA(key, shortPath);
-  } else if (area == Custom) {
-    char text[kRectTextSize];
-    SettingsRect none = {0, 0, 0, 0};
-    if (rectText)
-      lstrcpynA(text, rectText, sizeof text);
-    else
-      FormatRectText(rect ? rect : &none, text);
-    SetTextValue(key, shortPath, text);
-  } else {
-    SetNumberValue(key, shortPath, static_cast<uint32_t>(static_cast<int32_t>(area)));
-  }
-  RegCloseKey(key);
+// An entry named by its parts, for the callers that hold no entry. A path
+// that does not fit an entry is refused: 0.
+int EntryFromParts(AppEntry* entry, const char* path, Area area, const SettingsRect* rect) {
+  MemFill(entry, 0, sizeof *entry);
+  size_t length = strlen(path);
+  if (length >= sizeof entry->path) return 0;
+  MemCopy(entry->path, path, length + 1);
+  entry->area = area;
+  if (rect) entry->customRect = *rect;
+  return 1;
 }
 
 }  // namespace
 
-void WriteAppEntry(const char* path, Area area, const SettingsRect* rect) {
-  WriteAppValue(path, area, rect, nullptr);
-}
-
 void WriteAppEntry(const AppEntry* entry) {
-  WriteAppValue(entry->path, entry->area, &entry->customRect,
-                entry->hasRectText ? entry->rectText : nullptr);
+  char shortPath[kAppPathSize];
+  if (!AppShortPath(entry->path, shortPath)) return;
+  HKEY key;
+  if (!CreateSettingsKey(kAutoAppsSubKey, &key)) return;
+  if (entry->area == RemoveFromList) {
+    RegDeleteValueA(key, shortPath);
+  } else if (entry->area == Custom) {
+    char text[kRectTextSize];
+    if (entry->hasRectText)
+      lstrcpynA(text, entry->rectText, sizeof text);
+    else
+      FormatRectText(&entry->customRect, text);
+    SetTextValue(key, shortPath, text);
+  } else {
+    SetNumberValue(key, shortPath, static_cast<uint32_t>(static_cast<int32_t>(entry->area)));
+  }
+  RegCloseKey(key);
 }
 
-AppEntry* AppListAdd(const char* path, Area area, const SettingsRect* rect) {
+void WriteAppEntry(const char* path, Area area, const SettingsRect* rect) {
+  AppEntry entry;
+  if (EntryFromParts(&entry, path, area, rect)) WriteAppEntry(&entry);
+}
+
+AppEntry* AppListAdd(const AppEntry* entry) {
   AppEntry* node = static_cast<AppEntry*>(MemAlloc(sizeof(AppEntry)));
   if (!node) return nullptr;
   MemFill(node, 0, sizeof *node);
-  if (!AppShortPath(path, node->path)) {
+  if (!AppShortPath(entry->path, node->path)) {
     MemFree(node);
     return nullptr;
   }
-  node->area = area;
-  if (area == Custom && rect) node->customRect = *rect;
+  node->area = entry->area;
+  if (entry->area == Custom) {
+    node->customRect = entry->customRect;
+    if (entry->hasRectText) {
+      node->hasRectText = 1;
+      lstrcpynA(node->rectText, entry->rectText, sizeof node->rectText);
+    }
+  }
 
   AppEntry** link = &listHead;
   for (; *link; link = &(*link)->next) {
@@ -189,13 +199,9 @@ AppEntry* AppListAdd(const char* path, Area area, const SettingsRect* rect) {
   return node;
 }
 
-AppEntry* AppListAdd(const AppEntry* entry) {
-  AppEntry* node = AppListAdd(entry->path, entry->area, &entry->customRect);
-  if (node && node->area == Custom && entry->hasRectText) {
-    node->hasRectText = 1;
-    lstrcpynA(node->rectText, entry->rectText, sizeof node->rectText);
-  }
-  return node;
+AppEntry* AppListAdd(const char* path, Area area, const SettingsRect* rect) {
+  AppEntry entry;
+  return EntryFromParts(&entry, path, area, rect) ? AppListAdd(&entry) : nullptr;
 }
 
 AppEntry* AppListAt(uint32_t index) {

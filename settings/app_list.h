@@ -9,6 +9,9 @@
 #include "common/types.h"
 #include "settings/settings_text.h"
 
+// The sub-key of the product key that holds the placements.
+extern const char kAutoAppsSubKey[];
+
 const unsigned kAppPathSize = 2048;
 const unsigned kAppDataSize = 64;  // largest "AutoApps" data a reader accepts
 
@@ -56,6 +59,7 @@ int AppShortPath(const char* path, char* shortPath);
 // for a missing file. RemoveFromList deletes the value, Custom stores the
 // rectangle text ("0,0,0,0" without a rectangle), any other code a number.
 // An entry that carries its stored rectangle text is written with that text.
+// The forms that take the parts refuse a path of kAppPathSize bytes or more.
 void WriteAppEntry(const char* path, Area area, const SettingsRect* rect);
 void WriteAppEntry(const AppEntry* entry);
 

@@ -74,21 +74,25 @@ void WriteScreensaverChunk(Writer* out, const ScreensaverSettings* screensaver) 
   }
 }
 
+// The sides of the coverage rectangle in the order the area record stores
+// them; the far sides are the last two.
+enum Side { kLeft, kTop, kRight, kBottom };
+
 // One edge of the coverage rectangle: v its coordinate, workEdge the same
 // side of the work area, spacing the icon step along that axis.
-void WriteEdgeRecord(Writer* out, bool farSide, bool vertical, uint32_t v, uint32_t workEdge,
-                     uint32_t spacing, bool snapToIconGrid) {
+void WriteEdgeRecord(Writer* out, int side, uint32_t v, uint32_t workEdge, uint32_t spacing,
+                     bool snapToIconGrid) {
+  bool vertical = side == kTop || side == kBottom;
+  bool farSide = side == kRight || side == kBottom;
   uint16_t code = vertical ? 1 : 0;
-  uint32_t pixels = 0;
+  uint32_t pixels = v;
   uint32_t iconSteps = 0;
   if (farSide && v == workEdge) {
-    code = vertical ? 3 : 2;  // on the work area's edge: no coordinate
-  } else if (!snapToIconGrid || v == workEdge) {
-    pixels = v;
-  } else if (spacing != 0 && v % spacing == 0) {
-    iconSteps = (v / spacing) * 100;
-  } else {
-    pixels = v;
+    code += 2;  // on the work area's edge: no coordinate
+    pixels = 0;
+  } else if (snapToIconGrid && v != workEdge && spacing != 0 && v % spacing == 0) {
+    iconSteps = (v / spacing) * 100;  // in hundredths of an icon step
+    pixels = 0;
   }
   out->U16(kEdgeMarker);
   out->U16(code);
@@ -103,11 +107,14 @@ void WriteAreaChunk(Writer* out, const SettingsFileInputs* in) {
   out->ChunkHeader(5, sizeof kAreaRecordName - 1 + kAreaRecordFixedSize);
   const CoverageAreaSettings& c = in->coverage;
   const SettingsRect& work = in->workArea;
+  const uint32_t workEdges[] = {static_cast<uint32_t>(work.left), static_cast<uint32_t>(work.top),
+                                static_cast<uint32_t>(work.right),
+                                static_cast<uint32_t>(work.bottom)};
   // Unsigned arithmetic: the stored numbers wrap like the 32-bit fields.
-  uint32_t left = static_cast<uint32_t>(work.left) + static_cast<uint32_t>(c.leftMargin);
-  uint32_t top = static_cast<uint32_t>(work.top) + static_cast<uint32_t>(c.topMargin);
-  uint32_t right = static_cast<uint32_t>(work.right) - static_cast<uint32_t>(c.rightMargin);
-  uint32_t bottom = static_cast<uint32_t>(work.bottom) - static_cast<uint32_t>(c.bottomMargin);
+  const uint32_t edges[] = {workEdges[kLeft] + static_cast<uint32_t>(c.leftMargin),
+                            workEdges[kTop] + static_cast<uint32_t>(c.topMargin),
+                            workEdges[kRight] - static_cast<uint32_t>(c.rightMargin),
+                            workEdges[kBottom] - static_cast<uint32_t>(c.bottomMargin)};
   bool snap = c.snapToIconGrid != 0;
 
   out->U8(0);
@@ -118,16 +125,11 @@ void WriteAreaChunk(Writer* out, const SettingsFileInputs* in) {
   out->U32(1);
   out->U32(static_cast<uint32_t>(c.splitX));
   out->U32(static_cast<uint32_t>(c.splitY));
-  out->U32(left);
-  out->U32(top);
-  out->U32(right);
-  out->U32(bottom);
-  WriteEdgeRecord(out, false, false, left, static_cast<uint32_t>(work.left), in->iconSpacingX, snap);
-  WriteEdgeRecord(out, false, true, top, static_cast<uint32_t>(work.top), in->iconSpacingY, snap);
-  WriteEdgeRecord(out, true, false, right, static_cast<uint32_t>(work.right), in->iconSpacingX,
-                  snap);
-  WriteEdgeRecord(out, true, true, bottom, static_cast<uint32_t>(work.bottom), in->iconSpacingY,
-                  snap);
+  for (uint32_t edge : edges) out->U32(edge);
+  for (int side = kLeft; side <= kBottom; ++side) {
+    uint32_t spacing = side == kLeft || side == kRight ? in->iconSpacingX : in->iconSpacingY;
+    WriteEdgeRecord(out, side, edges[side], workEdges[side], spacing, snap);
+  }
 }
 
 void WriteAppRecord(Writer* out, uint32_t identifier, uint32_t index, int32_t area,

@@ -24,6 +24,24 @@ int OpenForValueChanges(HKEY* key) { return OpenSettingsKey(nullptr, kReadAndSet
 
 int CeilDivide(int value, int step) { return value / step + (value % step != 0 ? 1 : 0); }
 
+// An icon spacing to divide by: never a missing one.
+int IconSpacing(int metric) {
+  int spacing = GetSystemMetrics(metric);
+  return spacing > 0 ? spacing : 1;
+}
+
+// What is left of the screen's extent beyond the icon cells that stay when
+// `cellsLeftOut` of them are left out at the far side; never below 0.
+int FarMargin(int extent, int spacing, int cellsLeftOut) {
+  int margin = extent - (CeilDivide(extent, spacing) - cellsLeftOut) * spacing;
+  return margin < 0 ? 0 : margin;
+}
+
+// The middle of what the margins leave of the screen's extent.
+int SplitBetween(int extent, int nearMargin, int farMargin) {
+  return (extent - nearMargin - farMargin) / 2 + nearMargin;
+}
+
 // Versions below 1.60 kept the margins as icon cells packed into one number
 // of the product key: columns left out at the left (bits 24-31), rows at the
 // top, columns at the right, rows at the bottom (bits 0-7).
@@ -38,28 +56,20 @@ void ConvertPackedCoverageArea() {
   int b0 = packed & 0xFF, b1 = (packed >> 8) & 0xFF, b2 = (packed >> 16) & 0xFF, b3 = packed >> 24;
   RegDeleteValueA(key, "CoverageArea");
 
-  int cx = GetSystemMetrics(SM_CXICONSPACING);
-  int cy = GetSystemMetrics(SM_CYICONSPACING);
-  if (cx <= 0) cx = 1;  // never divide by a missing metric
-  if (cy <= 0) cy = 1;
-  RECT screen = {0, 0, GetSystemMetrics(SM_CXSCREEN), GetSystemMetrics(SM_CYSCREEN)};
-  int columns = CeilDivide(screen.right, cx);
-  int rows = CeilDivide(screen.bottom, cy);
+  int cx = IconSpacing(SM_CXICONSPACING);
+  int cy = IconSpacing(SM_CYICONSPACING);
+  int width = GetSystemMetrics(SM_CXSCREEN);
+  int height = GetSystemMetrics(SM_CYSCREEN);
 
   CoverageAreaSettings coverage;
   MemFill(&coverage, 0, sizeof coverage);
   coverage.leftMargin = cx * b3;
   coverage.topMargin = cy * b2;
-  coverage.rightMargin = screen.right - (columns - b1) * cx - screen.left;
-  if (coverage.rightMargin < 0) coverage.rightMargin = 0;
-  coverage.bottomMargin = screen.bottom - (rows - b0) * cy - screen.top;
-  if (coverage.bottomMargin < 0) coverage.bottomMargin = 0;
+  coverage.rightMargin = FarMargin(width, cx, b1);
+  coverage.bottomMargin = FarMargin(height, cy, b0);
   coverage.snapToIconGrid = 1;
-  coverage.snapsHigh = 0;
-  coverage.splitX = (screen.right - screen.left - coverage.leftMargin - coverage.rightMargin) / 2 +
-                    coverage.leftMargin;
-  coverage.splitY = (screen.bottom - screen.top - coverage.topMargin - coverage.bottomMargin) / 2 +
-                    coverage.topMargin;
+  coverage.splitX = SplitBetween(width, coverage.leftMargin, coverage.rightMargin);
+  coverage.splitY = SplitBetween(height, coverage.topMargin, coverage.bottomMargin);
   WriteCoverageArea(&coverage);
   RegCloseKey(key);
 }
@@ -86,7 +96,7 @@ DWORD SubKeyCount(const char* path, DWORD unknown) {
 
 int AutoAppsHasSubKeys() {
   char path[kKeyPathSize];
-  return SettingsKeyPath("AutoApps", path) && SubKeyCount(path, 0) != 0;
+  return SettingsKeyPath(kAutoAppsSubKey, path) && SubKeyCount(path, 0) != 0;
 }
 
 // Versions up to 1.80 could name an application by its long path, or twice:
@@ -125,12 +135,7 @@ void UnpackOldSizeFormat(uint32_t number, ClipPrintSettings* record) {
 // (settingsKeyPath names the older product's key while it is converted.)
 void ConvertOldClipPrint() {
   ClipPrintSettings record;
-  SetClipPrintDefaults(&record);
-  HKEY key;
-  if (OpenSettingsKey("ClipPrint", KEY_READ, &key)) {
-    QueryClipPrint(key, UnpackOldSizeFormat, &record);
-    RegCloseKey(key);
-  }
+  QueryClipPrint(UnpackOldSizeFormat, &record);
   WriteClipPrint(&record);
 }
 
@@ -166,15 +171,18 @@ int Reserve(Buffer* buffer, DWORD needed, DWORD minimum) {
 
 // Sizes the name and data buffers from the key's own maxima. The A calls
 // may report lengths in characters; one spare byte per unit covers both.
-int ReserveForKey(HKEY key, Buffer* name, Buffer* data, Buffer* subKeyName) {
-  DWORD maxSubKey = 0, maxValueName = 0, maxData = 0;
-  if (RegQueryInfoKeyA(key, nullptr, nullptr, nullptr, nullptr, &maxSubKey, nullptr, nullptr,
+int ReserveForKey(HKEY key, Buffer* name, Buffer* data) {
+  DWORD maxValueName = 0, maxData = 0;
+  if (RegQueryInfoKeyA(key, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr,
                        &maxValueName, &maxData, nullptr, nullptr) != ERROR_SUCCESS)
     return 0;
   return Reserve(name, maxValueName * 2 + 2, kNameBufferSize) &&
-         Reserve(data, maxData + 2, kDataBufferSize) &&
-         Reserve(subKeyName, maxSubKey * 2 + 2, kNameBufferSize);
+         Reserve(data, maxData + 2, kDataBufferSize);
 }
+
+// A sub-key's name: key names are at most 255 characters, so a buffer of
+// kNameBufferSize bytes always holds one. On the heap, as trees nest deep.
+char* NewSubKeyName() { return static_cast<char*>(MemAlloc(kNameBufferSize)); }
 
 // Copies every value of source into destination. 0 or the first error.
 LONG CopyValues(HKEY destination, HKEY source, Buffer* name, Buffer* data) {
@@ -197,32 +205,31 @@ LONG CopyValues(HKEY destination, HKEY source, Buffer* name, Buffer* data) {
     if (status != ERROR_SUCCESS) return status;
     status = RegSetValueExA(destination, name->bytes, 0, type,
                             reinterpret_cast<const BYTE*>(data->bytes), dataLength);
-    if (status != ERROR_SUCCESS && result == ERROR_SUCCESS) result = status;
+    if (result == ERROR_SUCCESS) result = status;  // the first error stays
     ++index;
   }
   return result;
 }
 
 LONG CopyOpenedTree(HKEY destination, HKEY source) {
-  Buffer name = {nullptr, 0}, data = {nullptr, 0}, subKey = {nullptr, 0};
+  Buffer name = {nullptr, 0}, data = {nullptr, 0};
+  char* subKey = NewSubKeyName();
   LONG result = ERROR_OUTOFMEMORY;
-  if (ReserveForKey(source, &name, &data, &subKey)) {
+  if (subKey && ReserveForKey(source, &name, &data)) {
     result = CopyValues(destination, source, &name, &data);
     LONG walk = ERROR_SUCCESS;
     for (DWORD index = 0;; ++index) {
-      DWORD length = subKey.size;
-      walk = RegEnumKeyExA(source, index, subKey.bytes, &length, nullptr, nullptr, nullptr,
-                           nullptr);
-      if (walk != ERROR_SUCCESS || subKey.bytes[0] == '\0') break;
-      LONG copied = CopyRegistryTree(destination, subKey.bytes, source, subKey.bytes);
-      if (copied != ERROR_SUCCESS && result == ERROR_SUCCESS) result = copied;
+      DWORD length = kNameBufferSize;
+      walk = RegEnumKeyExA(source, index, subKey, &length, nullptr, nullptr, nullptr, nullptr);
+      if (walk != ERROR_SUCCESS || subKey[0] == '\0') break;
+      LONG copied = CopyRegistryTree(destination, subKey, source, subKey);
+      if (result == ERROR_SUCCESS) result = copied;
     }
-    if (walk != ERROR_NO_MORE_ITEMS && walk != ERROR_SUCCESS && result == ERROR_SUCCESS)
-      result = walk;
+    if (walk != ERROR_NO_MORE_ITEMS && result == ERROR_SUCCESS) result = walk;
   }
   MemFree(name.bytes);
   MemFree(data.bytes);
-  MemFree(subKey.bytes);
+  MemFree(subKey);
   return result;
 }
 
@@ -231,23 +238,18 @@ int DeleteTree(HKEY root, const char* path) {
   if (!path[0]) return 0;  // an empty path would name the root itself
   HKEY key;
   if (RegOpenKeyExA(root, path, 0, KEY_READ, &key) == ERROR_SUCCESS) {
-    DWORD maxSubKey = 0;
-    if (RegQueryInfoKeyA(key, nullptr, nullptr, nullptr, nullptr, &maxSubKey, nullptr, nullptr,
-                         nullptr, nullptr, nullptr, nullptr) != ERROR_SUCCESS)
-      maxSubKey = 0;  // the smallest buffer then
-    Buffer name = {nullptr, 0};
     // Always the first sub-key; one that survives its deletion ends the walk.
-    if (Reserve(&name, maxSubKey * 2 + 2, kNameBufferSize)) {
+    if (char* name = NewSubKeyName()) {
       for (;;) {
-        DWORD length = name.size;
-        if (RegEnumKeyExA(key, 0, name.bytes, &length, nullptr, nullptr, nullptr, nullptr) !=
+        DWORD length = kNameBufferSize;
+        if (RegEnumKeyExA(key, 0, name, &length, nullptr, nullptr, nullptr, nullptr) !=
                 ERROR_SUCCESS ||
-            name.bytes[0] == '\0')
+            name[0] == '\0')
           break;
-        if (!DeleteTree(key, name.bytes)) break;
+        if (!DeleteTree(key, name)) break;
       }
+      MemFree(name);
     }
-    MemFree(name.bytes);
     RegCloseKey(key);
   }
   return RegDeleteKeyA(root, path) == ERROR_SUCCESS;
@@ -304,7 +306,7 @@ void RemoveProductSettings() {
     if (RegEnumKeyExA(key, index, name, &length, nullptr, nullptr, nullptr, nullptr) !=
         ERROR_SUCCESS)
       break;
-    if (lstrcmpiA(name, "AutoApps") == 0 || !DeleteTree(key, name)) ++index;
+    if (lstrcmpiA(name, kAutoAppsSubKey) == 0 || !DeleteTree(key, name)) ++index;
   }
   for (DWORD index = 0;;) {
     DWORD length = sizeof name;
@@ -342,8 +344,8 @@ int MigrateSettings(const char* targetFolder) {
 
   char savedKeyPath[kKeyPathSize];
   MemCopy(savedKeyPath, SetupState.settingsKeyPath, sizeof savedKeyPath);
-  FormatString(SetupState.settingsKeyPath, sizeof SetupState.settingsKeyPath, "%s",
-           kOlderProductKeyPath);
+  static_assert(sizeof kOlderProductKeyPath <= sizeof SetupState.settingsKeyPath, "key path");
+  MemCopy(SetupState.settingsKeyPath, kOlderProductKeyPath, sizeof kOlderProductKeyPath);
 
   if (version == 0) {
     version = ReadUpgradeVer();

@@ -109,6 +109,32 @@ void WriteGroup(const char* subKey, const GroupValue* values, size_t count, cons
   RegCloseKey(key);
 }
 
+// Queries a value into a caller's buffer as NUL-terminated text. Fails when
+// the value is missing, longer than the buffer, or fills the buffer without
+// a terminator, so the caller never sees an unterminated text. A text stored
+// without its NUL but shorter than the buffer gets one. The type goes to
+// *type when that is not null.
+int QueryTextValue(HKEY key, const char* name, char* text, DWORD size, DWORD* type) {
+  DWORD length = size;
+  if (RegQueryValueExA(key, name, nullptr, type, reinterpret_cast<BYTE*>(text), &length) !=
+      ERROR_SUCCESS)
+    return 0;
+  if (length > size) return 0;
+  if (memchr(text, '\0', length)) return 1;
+  if (length == size) return 0;  // fills the buffer with no room for a NUL
+  text[length] = '\0';
+  return 1;
+}
+
+// "FaceName" of "ClipPrint" into a 32-byte buffer. A REG_SZ or REG_EXPAND_SZ
+// text counts, taken as stored (a face name holds no variables); other
+// types do not, since only numbers are read whatever their stored type.
+int QueryFaceName(HKEY key, char* faceName) {
+  DWORD type = REG_NONE;
+  return QueryTextValue(key, "FaceName", faceName, sizeof(ClipPrintSettings::faceName), &type) &&
+         (type == REG_SZ || type == REG_EXPAND_SZ);
+}
+
 }  // namespace
 
 void SetTextValue(HKEY key, const char* name, const char* text) {
@@ -138,14 +164,6 @@ void GetWorkArea(RECT* area) {
     area->right = GetSystemMetrics(SM_CXFULLSCREEN);
     area->bottom = GetSystemMetrics(SM_CYFULLSCREEN);
   }
-}
-
-void SetClipPrintDefaults(ClipPrintSettings* settings) {
-  MemFill(settings, 0, sizeof *settings);
-  MemCopy(settings->faceName, kDefaultFaceName, sizeof kDefaultFaceName);
-  settings->fontSize = 10;
-  settings->hotKey = kDefaultClipPrintHotKey;
-  settings->formatCount = 1;
 }
 
 const char* AreaName(Area area) {
@@ -182,8 +200,9 @@ uint32_t PackSizeFormat(const ClipPrintSettings* settings) {
 }
 
 int SettingsKeyPath(const char* subKey, char* path) {
-  int length = subKey ? FormatString(path, kKeyPathSize, "%s\\%s", SetupState.settingsKeyPath, subKey)
-                      : FormatString(path, kKeyPathSize, "%s", SetupState.settingsKeyPath);
+  // "%s" leaves the missing sub-key unread.
+  int length = FormatString(path, kKeyPathSize, subKey ? "%s\\%s" : "%s", SetupState.settingsKeyPath,
+                            subKey);
   return length >= 0 && static_cast<unsigned>(length) < kKeyPathSize;
 }
 
@@ -200,26 +219,16 @@ int CreateSettingsKey(const char* subKey, HKEY* key) {
                          nullptr, key, nullptr) == ERROR_SUCCESS;
 }
 
-int QueryTextValue(HKEY key, const char* name, char* text, DWORD size, DWORD* type) {
-  DWORD length = size;
-  if (RegQueryValueExA(key, name, nullptr, type, reinterpret_cast<BYTE*>(text), &length) !=
-      ERROR_SUCCESS)
-    return 0;
-  if (length > size) return 0;
-  if (memchr(text, '\0', length)) return 1;
-  if (length == size) return 0;  // fills the buffer with no room for a NUL
-  text[length] = '\0';
-  return 1;
-}
-
-int QueryFaceName(HKEY key, char* faceName) {
-  DWORD type = REG_NONE;
-  return QueryTextValue(key, "FaceName", faceName, sizeof(ClipPrintSettings::faceName), &type) &&
-         (type == REG_SZ || type == REG_EXPAND_SZ);
-}
-
-int QueryClipPrint(HKEY key, void (*unpack)(uint32_t packed, ClipPrintSettings* settings),
+int QueryClipPrint(void (*unpack)(uint32_t packed, ClipPrintSettings* settings),
                    ClipPrintSettings* record) {
+  MemFill(record, 0, sizeof *record);
+  MemCopy(record->faceName, kDefaultFaceName, sizeof kDefaultFaceName);
+  record->fontSize = 10;
+  record->hotKey = kDefaultClipPrintHotKey;
+  record->formatCount = 1;
+
+  HKEY key;
+  if (!OpenSettingsKey("ClipPrint", KEY_READ, &key)) return 0;
   int complete = QueryNumber(key, "HotKey", &record->hotKey);
   uint32_t packed = 0;
   if (QueryNumber(key, "SizeFormat", &packed))
@@ -231,6 +240,7 @@ int QueryClipPrint(HKEY key, void (*unpack)(uint32_t packed, ClipPrintSettings* 
     MemCopy(record->faceName, faceName, strlen(faceName) + 1);
   else
     complete = 0;
+  RegCloseKey(key);
   return complete;
 }
 
@@ -265,17 +275,14 @@ void WriteHotKey(Area area, uint32_t hotKey) { WriteScalar("HotKeys", AreaName(a
 void ReadCoverageArea(CoverageAreaSettings* settings) {
   RECT area;
   GetWorkArea(&area);
-  CoverageAreaSettings record;
-  MemFill(&record, 0, sizeof record);
-  record.leftMargin = GetSystemMetrics(SM_CXICONSPACING);
-  record.snapToIconGrid = 1;
-  record.snapsHigh = 0;
-  record.splitX = (area.right - area.left) / 2 + record.leftMargin;
-  record.splitY = (area.bottom - area.top) / 2 + record.topMargin;
+  MemFill(settings, 0, sizeof *settings);
+  settings->leftMargin = GetSystemMetrics(SM_CXICONSPACING);
+  settings->snapToIconGrid = 1;
+  settings->splitX = (area.right - area.left) / 2 + settings->leftMargin;
+  settings->splitY = (area.bottom - area.top) / 2;  // below a top margin of 0
 
-  if (!ReadGroup("CoverageArea", kCoverageValues, kCoverageValueCount, &record))
-    WriteCoverageArea(&record);
-  *settings = record;
+  if (!ReadGroup("CoverageArea", kCoverageValues, kCoverageValueCount, settings))
+    WriteCoverageArea(settings);
 }
 
 void WriteCoverageArea(const CoverageAreaSettings* settings) {
@@ -283,16 +290,7 @@ void WriteCoverageArea(const CoverageAreaSettings* settings) {
 }
 
 void ReadClipPrint(ClipPrintSettings* settings) {
-  ClipPrintSettings record;
-  SetClipPrintDefaults(&record);
-  int complete = 0;
-  HKEY key;
-  if (OpenSettingsKey("ClipPrint", KEY_READ, &key)) {
-    complete = QueryClipPrint(key, UnpackSizeFormat, &record);
-    RegCloseKey(key);
-  }
-  if (!complete) WriteClipPrint(&record);
-  MemCopy(settings, &record, sizeof record);
+  if (!QueryClipPrint(UnpackSizeFormat, settings)) WriteClipPrint(settings);  // clamped as stored
 }
 
 void WriteClipPrint(ClipPrintSettings* settings) {
@@ -308,10 +306,8 @@ void WriteClipPrint(ClipPrintSettings* settings) {
   SetNumberValue(key, "SizeFormat", PackSizeFormat(settings));
   // The record's name is terminated within its 32 bytes by every reader;
   // a caller's unterminated name is cut rather than read past.
-  DWORD length = static_cast<DWORD>(strnlen(settings->faceName, sizeof settings->faceName - 1));
   char faceName[sizeof settings->faceName];
-  MemCopy(faceName, settings->faceName, length);
-  faceName[length] = '\0';
+  lstrcpynA(faceName, settings->faceName, sizeof faceName);
   SetTextValue(key, "FaceName", faceName);
   RegCloseKey(key);
 }
@@ -321,11 +317,9 @@ void ReadScreensaver(ScreensaverSettings* settings) {
   // copy) makes i686 GCC keep its own template in a writable section, which
   // costs the program a whole section of its file.
   static const ScreensaverSettings kDefaults = {0, UpperLeft, LowerRight, 4, 2};
-  ScreensaverSettings record;
-  MemCopy(&record, &kDefaults, sizeof record);
-  if (!ReadGroup("Screensaver", kScreensaverValues, kScreensaverValueCount, &record))
-    WriteScreensaver(&record);
-  *settings = record;
+  MemCopy(settings, &kDefaults, sizeof *settings);
+  if (!ReadGroup("Screensaver", kScreensaverValues, kScreensaverValueCount, settings))
+    WriteScreensaver(settings);
 }
 
 void WriteScreensaver(const ScreensaverSettings* settings) {

@@ -105,21 +105,12 @@ void WriteScreensaver(const ScreensaverSettings* settings);
 int OpenSettingsKey(const char* subKey, REGSAM access, HKEY* key);
 // Creates or opens the settings key (or its sub-key) for writing.
 int CreateSettingsKey(const char* subKey, HKEY* key);
-// Queries a value into a caller's buffer as NUL-terminated text. Fails when
-// the value is missing, longer than the buffer, or fills the buffer without
-// a terminator, so the caller never sees an unterminated text. A text stored
-// without its NUL but shorter than the buffer gets one. The type goes to
-// *type when that is not null.
-int QueryTextValue(HKEY key, const char* name, char* text, DWORD size, DWORD* type);
-// "FaceName" of "ClipPrint" into a 32-byte buffer. A REG_SZ or REG_EXPAND_SZ
-// text counts, taken as stored (a face name holds no variables); other
-// types do not, since only numbers are read whatever their stored type.
-int QueryFaceName(HKEY key, char* faceName);
-// Overlays "HotKey", "SizeFormat" (unpacked by `unpack`, which differs
-// between layouts) and "FaceName" of an opened "ClipPrint" key on the
-// record, each tried even after one is missing; 1 when all were there. A
-// shorter face name leaves the tail of the record's name behind its NUL.
-int QueryClipPrint(HKEY key, void (*unpack)(uint32_t packed, ClipPrintSettings* settings),
+// Fills the record with the "ClipPrint" defaults and overlays "HotKey",
+// "SizeFormat" (unpacked by `unpack`, which differs between layouts) and
+// "FaceName" of the "ClipPrint" key, each tried even after one is missing;
+// 1 when all were there. A shorter face name leaves the tail of the default
+// name behind its NUL. Writes nothing.
+int QueryClipPrint(void (*unpack)(uint32_t packed, ClipPrintSettings* settings),
                    ClipPrintSettings* record);
 // Writes a REG_SZ value with its NUL, or a REG_DWORD value.
 void SetTextValue(HKEY key, const char* name, const char* text);
@@ -129,5 +120,4 @@ void SetNumberValue(HKEY key, const char* name, uint32_t number);
 int QueryNumber(HKEY key, const char* name, uint32_t* value);
 // The work area of the primary display (the full screen when unknown).
 void GetWorkArea(RECT* area);
-void SetClipPrintDefaults(ClipPrintSettings* settings);
 #endif

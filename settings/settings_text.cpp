@@ -4,38 +4,39 @@
 
 #include "common/text_format.h"
 
+namespace {
+
+// One more character of a decimal number, modulo 65536.
+uint16_t AddDigit(uint16_t value, char character) {
+  int digit = static_cast<int8_t>(character) - '0';
+  return static_cast<uint16_t>(value * 10u + static_cast<unsigned>(digit));
+}
+
+}  // namespace
+
 uint16_t ParseDecimal(const char* text) {
   uint16_t value = 0;
-  for (; *text; ++text) {
-    int digit = static_cast<int8_t>(*text) - '0';
-    value = static_cast<uint16_t>(value * 10u + static_cast<unsigned>(digit));
-  }
+  for (; *text; ++text) value = AddDigit(value, *text);
   return value;
 }
 
 void ParseRectText(const char* text, SettingsRect* rect) {
-  char work[kRectTextSize];
+  // The first three commas end a number; any later one is a digit of the
+  // last, as ParseDecimal would take it.
+  uint16_t numbers[4] = {0, 0, 0, 0};
+  int piece = 0;
   size_t length = strnlen(text, kRectTextSize - 1);
-  memcpy(work, text, length);
-  work[length] = '\0';
-
-  // Cut the copy at its first three commas.
-  char* pieces[4] = {work, nullptr, nullptr, nullptr};
-  char* cursor = work;
-  for (int i = 1; i < 4; ++i) {
-    char* comma = strchr(cursor, ',');
-    if (!comma) {
-      rect->left = rect->top = rect->right = rect->bottom = 0;
-      return;
-    }
-    *comma = '\0';
-    cursor = comma + 1;
-    pieces[i] = cursor;
+  for (size_t i = 0; i < length; ++i) {
+    if (text[i] == ',' && piece < 3)
+      ++piece;
+    else
+      numbers[piece] = AddDigit(numbers[piece], text[i]);
   }
-  rect->left = ParseDecimal(pieces[0]);
-  rect->top = ParseDecimal(pieces[1]);
-  rect->right = ParseDecimal(pieces[2]);
-  rect->bottom = ParseDecimal(pieces[3]);
+  if (piece < 3) numbers[0] = numbers[1] = numbers[2] = 0;
+  rect->left = numbers[0];
+  rect->top = numbers[1];
+  rect->right = numbers[2];
+  rect->bottom = numbers[3];
 }
 
 void FormatRectText(const SettingsRect* rect, char* text) {

@@ -198,6 +198,14 @@ TEST(SettingsFileLayout, SnappedEdgesOnTheIconGridCountHundredthsOfASpacing) {
   ExpectEdge(EdgeAt(file, 3), 1, 700, 0);
 }
 
+TEST(SettingsFileLayout, ASnappedEdgeWithoutAnIconSpacingStoresPixels) {
+  SettingsFileInputs in = DefaultInputs();
+  in.iconSpacingX = 0;
+  in.coverage = {150, 0, 0, 0, 0, 0, 1, 0};
+  std::vector<uint8_t> file = Assemble(in);
+  ExpectEdge(EdgeAt(file, 0), 0, 150, 0);  // never divided by a spacing of 0
+}
+
 TEST(SettingsFileLayout, NegativeEdgesAreTestedAsUnsignedNumbers) {
   SettingsFileInputs in = DefaultInputs();
   in.coverage = {-75, 0, 0, 0, 0, 0, 1, 0};
