@@ -31,7 +31,7 @@ int ReadRegistryText(HKEY root, const char* keyPath, const char* name, char* tex
 
 int FolderFromLastPath(char* folder) {
   char text[kPathSize + 1];
-  if (!ReadRegistryText(HKEY_CURRENT_USER, SetupState.settingsKeyPath, "LastPath", text)) return 0;
+  if (!ReadRegistryText(HKEY_CURRENT_USER, SetupState.settingsKeyPath, kLastPathValue, text)) return 0;
   // A relative folder would be taken from the setup's own current folder.
   if (!IsFullFolderPath(text)) return 0;
   RemoveTrailingBackslash(text);
@@ -44,7 +44,7 @@ int FolderFromLastPath(char* folder) {
 // backslash. Entries are written quoted now and were written bare before.
 int FolderFromUninstallEntry(char* folder) {
   char command[kPathSize + 1];
-  if (!ReadRegistryText(HKEY_LOCAL_MACHINE, kUninstallKeyPath, "UninstallString", command))
+  if (!ReadRegistryText(HKEY_LOCAL_MACHINE, kUninstallKeyPath, kUninstallStringValue, command))
     return 0;
 
   char* lastBackslash = nullptr;
@@ -72,7 +72,7 @@ ProductVersion UpgradeVersionUnder(const char* keyPath) {
   HKEY key;
   if (RegOpenKeyExA(HKEY_CURRENT_USER, keyPath, 0, KEY_READ, &key) != ERROR_SUCCESS) return 0;
   uint32_t number = 0;   // stays 0 when missing
-  QueryNumber(key, "UpgradeVer", &number);
+  QueryNumber(key, kUpgradeVerValue, &number);
   RegCloseKey(key);
   return (ProductVersion)((((number / 100) % 256) << 8) | (number % 100));
 }

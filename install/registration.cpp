@@ -96,8 +96,7 @@ void WriteUninstallEntry(const char* targetFolder) {
   static char command[2048];
   static char quietCommand[2048];
   static char program[2048];
-  // Quoted, so that a folder with blanks cannot start C:\Program.exe.
-  if (!FormatText(command, sizeof command, "\"%s\\Morvantile.exe\" /uninstall", targetFolder) ||
+  if (!FormatText(command, sizeof command, kUninstallCommandFormat, targetFolder) ||
       !FormatText(quietCommand, sizeof quietCommand, "%s /S", command) ||
       !PathInFolder(program, sizeof program, targetFolder, kProgramFileName)) {
     return;
@@ -108,8 +107,8 @@ void WriteUninstallEntry(const char* targetFolder) {
                       nullptr, &key, nullptr) != ERROR_SUCCESS) {
     return;
   }
-  SetTextValue(key, "UninstallString", command);
-  SetTextValue(key, "DisplayName", kProductName);
+  SetTextValue(key, kUninstallStringValue, command);
+  SetTextValue(key, kDisplayNameValue, kProductName);
   // What Apps & Features and deployment tools read besides.
   SetTextValue(key, "QuietUninstallString", quietCommand);
   SetTextValue(key, "DisplayVersion", "3.04");

@@ -49,12 +49,12 @@ void ConvertPackedCoverageArea() {
   HKEY key;
   if (!OpenForValueChanges(&key)) return;
   uint32_t packed = 0;
-  if (!QueryNumber(key, "CoverageArea", &packed)) {
+  if (!QueryNumber(key, kCoverageAreaValue, &packed)) {
     RegCloseKey(key);
     return;
   }
   int b0 = packed & 0xFF, b1 = (packed >> 8) & 0xFF, b2 = (packed >> 16) & 0xFF, b3 = packed >> 24;
-  RegDeleteValueA(key, "CoverageArea");
+  RegDeleteValueA(key, kCoverageAreaValue);
 
   int cx = IconSpacing(SM_CXICONSPACING);
   int cy = IconSpacing(SM_CYICONSPACING);
@@ -322,19 +322,18 @@ void RegisterUninstall(const char* folder) {
 
   HKEY key;
   if (CreateSettingsKey(nullptr, &key)) {
-    SetTextValue(key, "LastPath", folder);
+    SetTextValue(key, kLastPathValue, folder);
     RegCloseKey(key);
   }
 
   if (RegCreateKeyExA(HKEY_LOCAL_MACHINE, kUninstallKeyPath, 0, nullptr, REG_OPTION_NON_VOLATILE,
                       KEY_WRITE, nullptr, &key, nullptr) != ERROR_SUCCESS)
     return;
-  // Quoted, so that a folder with spaces cannot start another program.
   char command[kAppPathSize + 32];
-  int length = FormatString(command, sizeof command, "\"%s\\Morvantile.exe\" /uninstall", folder);
+  int length = FormatString(command, sizeof command, kUninstallCommandFormat, folder);
   if (length > 0 && static_cast<size_t>(length) < sizeof command)
-    SetTextValue(key, "UninstallString", command);
-  SetTextValue(key, "DisplayName", "Morvantile");
+    SetTextValue(key, kUninstallStringValue, command);
+  SetTextValue(key, kDisplayNameValue, kProductName);
   RegCloseKey(key);
 }
 

@@ -10,6 +10,13 @@
 extern const char kOlderProductKeyPath[];
 extern const char kUninstallKeyPath[];
 
+// Names and texts of the uninstall entry that the installation writes too;
+// inline, so the program holds each once.
+inline constexpr char kUninstallStringValue[] = "UninstallString";
+inline constexpr char kDisplayNameValue[] = "DisplayName";
+// Quoted, so that a folder with spaces cannot start another program.
+inline constexpr char kUninstallCommandFormat[] = "\"%s\\Morvantile.exe\" /uninstall";
+
 // 1 when the settings stand in the current schema under the current key
 // (or already did), 0 when neither key holds an "UpgradeVer".
 int MigrateSettings(const char* targetFolder);

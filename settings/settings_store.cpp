@@ -248,12 +248,12 @@ uint32_t ReadUpgradeVer() {
   uint32_t version = 0;
   HKEY key;
   if (!OpenSettingsKey(nullptr, KEY_READ, &key)) return 0;
-  QueryNumber(key, "UpgradeVer", &version);  // stays 0 when missing
+  QueryNumber(key, kUpgradeVerValue, &version);  // stays 0 when missing
   RegCloseKey(key);
   return version;
 }
 
-void WriteUpgradeVer(uint32_t version) { WriteScalar(nullptr, "UpgradeVer", version); }
+void WriteUpgradeVer(uint32_t version) { WriteScalar(nullptr, kUpgradeVerValue, version); }
 
 uint32_t ReadAutoPos() { return ReadScalar(nullptr, "AutoPos", kDefaultAutoPos); }
 void WriteAutoPos(uint32_t value) { WriteScalar(nullptr, "AutoPos", value); }
@@ -281,12 +281,12 @@ void ReadCoverageArea(CoverageAreaSettings* settings) {
   settings->splitX = (area.right - area.left) / 2 + settings->leftMargin;
   settings->splitY = (area.bottom - area.top) / 2;  // below a top margin of 0
 
-  if (!ReadGroup("CoverageArea", kCoverageValues, kCoverageValueCount, settings))
+  if (!ReadGroup(kCoverageAreaValue, kCoverageValues, kCoverageValueCount, settings))
     WriteCoverageArea(settings);
 }
 
 void WriteCoverageArea(const CoverageAreaSettings* settings) {
-  WriteGroup("CoverageArea", kCoverageValues, kCoverageValueCount, settings);
+  WriteGroup(kCoverageAreaValue, kCoverageValues, kCoverageValueCount, settings);
 }
 
 void ReadClipPrint(ClipPrintSettings* settings) {

@@ -13,6 +13,12 @@
 
 #include "common/types.h"
 
+// Values of the product key that the installation reads too; inline, so
+// the program holds each name once.
+inline constexpr char kLastPathValue[] = "LastPath";
+inline constexpr char kUpgradeVerValue[] = "UpgradeVer";
+inline constexpr char kCoverageAreaValue[] = "CoverageArea";   // a sub-key now, a value in old layouts
+
 // Eight 32-bit fields; each registry value carries two of them as 16-bit
 // halves, the earlier field in the low word.
 struct CoverageAreaSettings {
