@@ -56,14 +56,16 @@ endfunction()
 # inlined across the subsystems and calls between files pass their
 # arguments in registers, as calls within one file already do (about 1.2 KB
 # less code). The link compiles with the options of the i686 build, the
-# frame limit included. Its code is then one section: for the size of each
-# function (tools/size-report.sh), configure with -DMV_WHOLE_PROGRAM=OFF.
+# frame limit included, and a section per function, so that the linker map
+# still gives each function's size (tools/size-report.sh); that costs the
+# assembler's 4-byte rounding of each function again (about 180 bytes),
+# which tools/unpadded-code cannot take off at the link.
 option(MV_WHOLE_PROGRAM "Compile the i686 setup program as one unit at its link" ON)
 function(mv_whole_program target)
   if(MV_WHOLE_PROGRAM AND WIN32 AND CMAKE_SIZEOF_VOID_P EQUAL 4)
     string(TOUPPER "${CMAKE_BUILD_TYPE}" type)
     separate_arguments(level UNIX_COMMAND "${CMAKE_CXX_FLAGS_${type}}")
     target_link_options(${target} PRIVATE -flto -flto-partition=one ${level} -fomit-frame-pointer
-                        ${MV_I686_CODE_OPTIONS})
+                        -ffunction-sections ${MV_I686_CODE_OPTIONS})
   endif()
 endfunction()
