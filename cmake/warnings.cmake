@@ -54,8 +54,8 @@ endfunction()
 
 # The i686 setup program is compiled as one unit at its link: helpers are
 # inlined across the subsystems and calls between files pass their
-# arguments in registers, as calls within one file already do (about 1.2 KB
-# less code). The link compiles with the options of the i686 build, the
+# arguments in registers, as calls within one file already do (about 950
+# bytes less code). The link compiles with the options of the i686 build, the
 # frame limit included, and a section per function, so that the linker map
 # still gives each function's size (tools/size-report.sh); that costs the
 # assembler's 4-byte rounding of each function again (about 180 bytes),
