@@ -51,8 +51,14 @@ inline BOOL CALLBACK MatchWindow(HWND window, LPARAM parameter) {
   return FALSE;
 }
 
-// The top-level window of a process with a title, waiting up to a timeout.
+// A 32-bit test here runs under emulated Wine, where starting a process
+// takes about a minute: its waits for other processes are that much longer.
+constexpr DWORD kWaitScale = sizeof(void*) == 4 ? 20 : 1;
+
+// The top-level window of a process with a title, waiting up to a timeout
+// (scaled by kWaitScale).
 inline HWND WaitForWindow(DWORD processId, const char* title, DWORD timeoutMs = 10000) {
+  timeoutMs *= kWaitScale;
   for (DWORD waited = 0; waited <= timeoutMs; waited += 50) {
     WindowSearch search = {processId, title, nullptr};
     EnumWindows(MatchWindow, reinterpret_cast<LPARAM>(&search));

@@ -122,14 +122,14 @@ class Uninstall : public ::testing::Test {
   }
 
   DWORD UninstallerExitCode() {
-    EXPECT_EQ(WaitForSingleObject(uninstaller.hProcess, 10000), WAIT_OBJECT_0);
+    EXPECT_EQ(WaitForSingleObject(uninstaller.hProcess, 10000 * kWaitScale), WAIT_OBJECT_0);
     DWORD code = 99;
     GetExitCodeProcess(uninstaller.hProcess, &code);
     return code;
   }
 
   bool WaitUntilGone(const std::string& path) {
-    for (int i = 0; i < 200; i++) {
+    for (DWORD i = 0; i < 200 * kWaitScale; i++) {
       if (!FileExistsAt(path)) return true;
       Sleep(50);
     }
