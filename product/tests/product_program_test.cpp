@@ -8,6 +8,7 @@
 #include <string>
 #include <vector>
 
+#include "common/tests/test_keyboard.h"
 #include "common/tests/test_registry.h"
 #include "product/tests/product_runner.h"
 
@@ -103,24 +104,6 @@ bool WaitForRect(HWND window, const RECT& expected, RECT* actual) {
     MsgWaitForMultipleObjects(0, nullptr, FALSE, 20, QS_ALLINPUT);
   }
   return false;
-}
-
-void PressKeys(std::initializer_list<WORD> keys) {
-  std::vector<INPUT> inputs;
-  for (WORD key : keys) {
-    INPUT input = {};
-    input.type = INPUT_KEYBOARD;
-    input.ki.wVk = key;
-    inputs.push_back(input);
-  }
-  for (auto key = keys.end(); key != keys.begin();) {
-    INPUT input = {};
-    input.type = INPUT_KEYBOARD;
-    input.ki.wVk = *--key;
-    input.ki.dwFlags = KEYEVENTF_KEYUP;
-    inputs.push_back(input);
-  }
-  SendInput(static_cast<UINT>(inputs.size()), inputs.data(), sizeof(INPUT));
 }
 
 class ProductProgram : public ::testing::Test {

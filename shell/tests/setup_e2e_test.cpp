@@ -17,6 +17,7 @@
 #include <string>
 #include <vector>
 
+#include "common/tests/test_keyboard.h"
 #include "common/tests/test_registry.h"
 #include "shell/tests/setup_build.h"
 #include "shell/tests/setup_driver.h"
@@ -762,25 +763,6 @@ TEST_F(SetupScenario, PlantedDllsNextToTheSetupNeverLoad) {
 }
 
 namespace {
-
-// Presses keys as the keyboard does: down in order, up in reverse.
-void PressKeys(std::initializer_list<WORD> keys) {
-  std::vector<INPUT> inputs;
-  for (WORD key : keys) {
-    INPUT input = {};
-    input.type = INPUT_KEYBOARD;
-    input.ki.wVk = key;
-    inputs.push_back(input);
-  }
-  for (auto key = keys.end(); key != keys.begin();) {
-    INPUT input = {};
-    input.type = INPUT_KEYBOARD;
-    input.ki.wVk = *--key;
-    input.ki.dwFlags = KEYEVENTF_KEYUP;
-    inputs.push_back(input);
-  }
-  SendInput(static_cast<UINT>(inputs.size()), inputs.data(), sizeof(INPUT));
-}
 
 // A small window of this test process, for the product to place.
 HWND SmallWindow() {
