@@ -3,6 +3,7 @@
 #include <string.h>
 
 #include <algorithm>
+#include <cstddef>
 #include <limits>
 
 #include "payload/payload_decoder.h"
@@ -85,34 +86,59 @@ struct Match {
 
 class MatchFinder {
  public:
-  MatchFinder(const uint8_t* data, size_t size, int chainDepth)
+  // `lookAhead`: how far past the earliest position still to be searched
+  // positions may have been added (a block and its look-ahead).
+  MatchFinder(const uint8_t* data, size_t size, int chainDepth, size_t lookAhead)
       : data_(data), size_(size), chainDepth_(chainDepth) {
-    std::vector<int32_t> head(size_t{1} << kHashBits);
+    // The chains live in a ring that holds the window and the look-ahead:
+    // memory and cache footprint stay small whatever the input's size.
+    size_t ring = 1;
+    while (ring < static_cast<size_t>(kPayloadWindowSize) + lookAhead + 1) ring <<= 1;
+    ringMask_ = ring - 1;
     for (int level = 0; level < kLevels; ++level) {
-      const size_t span = kLevelSpan[level];
-      previous_[level].assign(size, -1);
-      std::fill(head.begin(), head.end(), -1);
-      for (size_t i = 0; i + span <= size; ++i) {
-        uint32_t hash = HashAt(i, span);
-        previous_[level][i] = head[hash];
-        head[hash] = static_cast<int32_t>(i);
+      head_[level].assign(size_t{1} << kHashBits, -1);
+      previous_[level].assign(ring, -1);
+      uint32_t power = 1;   // kRollFactor^(span - 1): the leaving byte's weight
+      for (size_t i = 1; i < kLevelSpan[level]; ++i) power *= kRollFactor;
+      leavingWeight_[level] = power;
+    }
+  }
+
+  // Chains every position up to `last` into the levels it fits.
+  void AddThrough(size_t last) {
+    for (; added_ <= last && added_ < size_; ++added_) {
+      const size_t i = added_;
+      for (int level = 0; level < kLevels; ++level) {
+        const size_t span = kLevelSpan[level];
+        int32_t& link = previous_[level][i & ringMask_];
+        link = -1;
+        if (i + span > size_) continue;
+        uint32_t hash = Bucket(level, i);
+        link = head_[level][hash];
+        head_[level][hash] = static_cast<int32_t>(i);
       }
     }
   }
 
-  // Copies usable at `position`, longest last: each entry is longer than
-  // the one before and comes from a farther distance. A copy never
-  // reaches into the bytes that it produces (length <= distance), and
-  // from the farthest distances only the longer lengths can be expressed
-  // (length >= distance - kMaxGap).
+  // Copies usable at `position` (already added), longest last: each entry
+  // is longer than the one before and comes from a farther distance. A
+  // copy never reaches into the bytes that it produces (length <=
+  // distance), and from the farthest distances only the longer lengths can
+  // be expressed (length >= distance - kMaxGap).
   //
   // Earlier positions are walked nearest first along chains of positions
   // that start with the same bytes. Once the best copy is as long as a
   // longer level's span less one, only candidates sharing that longer span
   // can beat it, so the walk carries on along that level's sparser chain
-  // from the same distance. Noise over a few letters, whose three-byte
-  // chains are dense and whose copies never reach the longest length, then
-  // costs a few dozen candidates a byte instead of the full depth.
+  // from the same distance: the copies found are those of a walk along the
+  // densest chain, at a fraction of the candidates. The spans grow by about
+  // half at each level, so that a step up asks for only a few more equal
+  // bytes. Noise over a few letters, whose short chains are dense and whose
+  // copies never reach the longest length, then costs a few dozen
+  // candidates a byte instead of the full depth. One value with rare others
+  // still costs a few hundred: every candidate before the next rare byte
+  // matches as far as it, and the walk looks for the one that matches it
+  // too.
   void Find(size_t position, std::vector<Match>* matches) const {
     matches->clear();
     size_t available = std::min<size_t>(kPayloadMaxCopy, size_ - position);
@@ -121,7 +147,7 @@ class MatchFinder {
     int best = kPayloadMinCopy - 1;
     int level = 0;
     size_t reached = 0;   // distance of the last candidate walked
-    int32_t candidate = previous_[0][position];
+    int32_t candidate = Previous(0, position);
     for (int budget = chainDepth_; candidate >= 0 && budget > 0; --budget) {
       size_t distance = position - static_cast<size_t>(candidate);
       if (distance > static_cast<size_t>(kPayloadWindowSize)) break;
@@ -136,36 +162,56 @@ class MatchFinder {
           if (length == available) break;
         }
       }
-      candidate = previous_[level][candidate];
+      candidate = Previous(level, static_cast<size_t>(candidate));
       if (level + 1 < kLevels && best + 1 >= static_cast<int>(kLevelSpan[level + 1]) &&
           position + kLevelSpan[level + 1] <= size_) {
         // Move up to the sparser chain, past the distances already walked.
         while (level + 1 < kLevels && best + 1 >= static_cast<int>(kLevelSpan[level + 1]) &&
                position + kLevelSpan[level + 1] <= size_)
           ++level;
-        candidate = previous_[level][position];
-        while (candidate >= 0 && position - static_cast<size_t>(candidate) <= reached)
-          candidate = previous_[level][candidate];
+        // The last candidate is on that chain too when its bytes go on
+        // equal (its copy was cut short by its distance, as in a run):
+        // the chain goes on from it, which spares walking a run's every
+        // position again at each level.
+        size_t last = position - reached;
+        if (memcmp(data_ + last, here, kLevelSpan[level]) == 0) {
+          candidate = Previous(level, last);
+        } else {
+          candidate = Previous(level, position);
+          while (candidate >= 0 && position - static_cast<size_t>(candidate) <= reached)
+            candidate = Previous(level, static_cast<size_t>(candidate));
+        }
       }
     }
   }
 
  private:
   static const int kHashBits = 16;
-  static const int kLevels = 4;
-  static constexpr size_t kLevelSpan[kLevels] = {kPayloadMinCopy, 6, 12, 24};
+  static const int kLevels = 7;
+  static constexpr size_t kLevelSpan[kLevels] = {kPayloadMinCopy, 5, 8, 12, 18, 27, 40};
+  static const uint32_t kRollFactor = 0x01000193u;
 
-  static uint32_t HashAt(const uint8_t* bytes, size_t span) {
-    uint32_t hash = 0;
-    for (size_t i = 0; i < span; ++i) hash = (hash ^ bytes[i]) * 16777619u;
-    return hash;
-  }
-  uint32_t HashAt(size_t i, size_t span) const {
+  // Only positions within the window are ever looked up, and the ring
+  // holds the window and the look-ahead, so a position's slot is its own.
+  int32_t Previous(int level, size_t i) const { return previous_[level][i & ringMask_]; }
+
+  // The level's bucket for the `span` bytes at `i`. Positions are added in
+  // order, so each level's hash rolls along: one byte leaves, one enters.
+  uint32_t Bucket(int level, size_t i) {
+    const size_t span = kLevelSpan[level];
+    uint32_t hash;
     if (span == static_cast<size_t>(kPayloadMinCopy)) {
-      uint32_t v = data_[i] | (data_[i + 1] << 8) | (data_[i + 2] << 16);
-      return (v * 2654435761u) >> (32 - kHashBits);
+      hash = data_[i] | (data_[i + 1] << 8) | (data_[i + 2] << 16);
+    } else if (i == 0 || rollingAt_[level] != i - 1) {
+      hash = 0;
+      for (size_t k = 0; k < span; ++k) hash = hash * kRollFactor + data_[i + k];
+      rolling_[level] = hash;
+    } else {
+      hash = (rolling_[level] - data_[i - 1] * leavingWeight_[level]) * kRollFactor + data_[i + span - 1];
+      rolling_[level] = hash;
     }
-    return (HashAt(data_ + i, span) * 2654435761u) >> (32 - kHashBits);
+    rollingAt_[level] = i;
+    return (hash * 2654435761u) >> (32 - kHashBits);
   }
 
   static size_t CommonLength(const uint8_t* a, const uint8_t* b, size_t limit) {
@@ -184,7 +230,13 @@ class MatchFinder {
   const uint8_t* data_;
   size_t size_;
   int chainDepth_;
-  std::vector<int32_t> previous_[kLevels];   // per level: the previous position with the same hash
+  size_t ringMask_;
+  size_t added_ = 0;                           // positions chained so far
+  std::vector<int32_t> head_[kLevels];         // per level: the latest position of each bucket
+  std::vector<int32_t> previous_[kLevels];     // per level, by ring slot: the previous position of its bucket
+  uint32_t rolling_[kLevels] = {};             // per level: the hash of the last position added
+  size_t rollingAt_[kLevels] = {};
+  uint32_t leavingWeight_[kLevels];
 };
 
 // One step of a parse: a literal (length 1, distance 0) or a copy.
@@ -196,7 +248,8 @@ struct Step {
 class Encoder {
  public:
   Encoder(const uint8_t* data, size_t size, const PayloadEncoderOptions& options)
-      : data_(data), size_(size), options_(options), finder_(data, size, options.chainDepth) {
+      : data_(data), size_(size), options_(options), finder_(data, size, options.chainDepth,
+                static_cast<size_t>(std::max(options.blockLength, 1)) + kPayloadMaxCopy) {
     ResetPayloadModel(&model_);
   }
 
@@ -227,6 +280,7 @@ class Encoder {
   }
 
   size_t ParseGreedily(size_t position) {
+    finder_.AddThrough(position);
     finder_.Find(position, &matches_);
     Step step = {1, 0};
     if (!matches_.empty()) step = {matches_.back().length, matches_.back().distance};
@@ -257,21 +311,50 @@ class Encoder {
     }
   }
 
-  // Copies at every position of the block and its look-ahead, found once
-  // for all the plans of the block.
+  // Copies at every position from `start` to `end`, as found, kept from
+  // one block to the next: a block that starts inside the last one's
+  // look-ahead, or again inside the last block after a detour around the
+  // count limit, searches only the positions not searched yet.
+  void FindRawMatches(size_t start, size_t end) {
+    size_t searched = rawStart_.size() - 1;   // positions from rawFrom_ on
+    if (start < rawFrom_ || start > rawFrom_ + searched) {
+      rawMatches_.clear();
+      rawStart_.assign(1, 0);
+      rawFrom_ = start;
+      searched = 0;
+    } else if (start > rawFrom_) {
+      size_t dropped = start - rawFrom_;
+      size_t firstKept = rawStart_[dropped];
+      rawMatches_.erase(rawMatches_.begin(), rawMatches_.begin() + static_cast<std::ptrdiff_t>(firstKept));
+      rawStart_.erase(rawStart_.begin(), rawStart_.begin() + static_cast<std::ptrdiff_t>(dropped));
+      for (size_t& first : rawStart_) first -= firstKept;
+      rawFrom_ = start;
+      searched -= dropped;
+    }
+    finder_.AddThrough(end - 1);
+    for (size_t position = start + searched; position < end; ++position) {
+      finder_.Find(position, &matches_);
+      rawMatches_.insert(rawMatches_.end(), matches_.begin(), matches_.end());
+      rawStart_.push_back(rawMatches_.size());
+    }
+  }
+
+  // The copies offered to the block's plans, at every position of the
+  // block and its look-ahead.
   void FindBlockMatches(size_t start, size_t end) {
+    FindRawMatches(start, end);
     blockMatches_.clear();
     blockMatchStart_.assign(1, 0);
     size_t insideLongestCopy = start;
     for (size_t position = start; position < end; ++position) {
-      finder_.Find(position, &matches_);
+      auto first = rawMatches_.begin() + static_cast<std::ptrdiff_t>(rawStart_[position - start]);
+      auto last = rawMatches_.begin() + static_cast<std::ptrdiff_t>(rawStart_[position - start + 1]);
       // Within a copy of the longest length the parse nearly always goes
       // on with the longest copies: the shorter ones there are not offered,
       // which spares pricing dozens of them at every byte of a long run.
-      if (position < insideLongestCopy && matches_.size() > 1) matches_.erase(matches_.begin(), matches_.end() - 1);
-      if (!matches_.empty() && matches_.back().length == kPayloadMaxCopy)
-        insideLongestCopy = position + kPayloadMaxCopy;
-      blockMatches_.insert(blockMatches_.end(), matches_.begin(), matches_.end());
+      if (position < insideLongestCopy && last - first > 1) first = last - 1;
+      if (first != last && (last - 1)->length == kPayloadMaxCopy) insideLongestCopy = position + kPayloadMaxCopy;
+      blockMatches_.insert(blockMatches_.end(), first, last);
       blockMatchStart_.push_back(blockMatches_.size());
     }
   }
@@ -495,6 +578,9 @@ class Encoder {
   bool jumpedPastTheLimit_ = false;
   PayloadBitWriter writer_;
   std::vector<Match> matches_;
+  std::vector<Match> rawMatches_;         // FindRawMatches: copies of the positions from rawFrom_ on
+  std::vector<size_t> rawStart_ = {0};    // where each of those positions' copies start, and the end
+  size_t rawFrom_ = 0;
   int price_[kPayloadSymbols];
   std::vector<int32_t> cost_;   // quarter bits; a block stays far below 2^31
   std::vector<Step> choice_;

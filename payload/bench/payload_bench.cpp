@@ -159,12 +159,16 @@ static bool MeasureHardInputs() {
     const char* name;
     std::vector<uint8_t> bytes;
   };
-  std::vector<Input> inputs(5, Input{"", std::vector<uint8_t>(size)});
+  std::vector<Input> inputs(7, Input{"", std::vector<uint8_t>(size)});
   inputs[0].name = "noise over a, b";
   inputs[1].name = "noise over ACGT";
   inputs[2].name = "noise, all bytes";
   inputs[3].name = "zeros";
   inputs[4].name = "64-byte records, 1 off";
+  // One value with rare others: every chain is dense and each rare byte
+  // ends the copies that reach it.
+  inputs[5].name = "a, 8% b";
+  inputs[6].name = "zeros, 3% any byte";
   for (size_t i = 0; i < size; ++i) {
     inputs[0].bytes[i] = static_cast<uint8_t>('a' + next() % 2);
     inputs[1].bytes[i] = static_cast<uint8_t>("ACGT"[next() % 4]);
@@ -175,6 +179,10 @@ static bool MeasureHardInputs() {
   for (size_t i = 0; i < size; i += 64) {
     std::copy(record.begin(), record.end(), inputs[4].bytes.begin() + static_cast<long>(i));
     inputs[4].bytes[i + next() % 64] = static_cast<uint8_t>(next());
+  }
+  for (size_t i = 0; i < size; ++i) {
+    inputs[5].bytes[i] = next() % 100 < 8 ? 'b' : 'a';
+    inputs[6].bytes[i] = next() % 100 < 3 ? static_cast<uint8_t>(next()) : 0;
   }
   bool ok = true;
   for (const Input& input : inputs) {
