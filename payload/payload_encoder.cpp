@@ -135,10 +135,10 @@ class MatchFinder {
   // half at each level, so that a step up asks for only a few more equal
   // bytes. Noise over a few letters, whose short chains are dense and whose
   // copies never reach the longest length, then costs a few dozen
-  // candidates a byte instead of the full depth. One value with rare others
-  // still costs a few hundred: every candidate before the next rare byte
-  // matches as far as it, and the walk looks for the one that matches it
-  // too.
+  // candidates a byte instead of the full depth. On one value with rare
+  // others every candidate matches as far as the next rare byte; the walk
+  // then goes on along the chain of that byte (ChainOfBytesBeyond), which
+  // holds only the candidates that have it.
   void Find(size_t position, std::vector<Match>* matches) const {
     matches->clear();
     size_t available = std::min<size_t>(kPayloadMaxCopy, size_ - position);
@@ -148,6 +148,8 @@ class MatchFinder {
     int level = 0;
     size_t reached = 0;   // distance of the last candidate walked
     int32_t candidate = Previous(0, position);
+    int fruitless = 0;       // candidates walked since the last longer copy
+    size_t anchor = 0;       // nonzero: walking by the bytes at here + anchor
     for (int budget = chainDepth_; candidate >= 0 && budget > 0; --budget) {
       size_t distance = position - static_cast<size_t>(candidate);
       if (distance > static_cast<size_t>(kPayloadWindowSize)) break;
@@ -160,9 +162,26 @@ class MatchFinder {
           best = static_cast<int>(length);
           matches->push_back({best, static_cast<int>(distance)});
           if (length == available) break;
+          fruitless = -1;
         }
       }
+      ++fruitless;
+      if (anchor && fruitless > 0) {
+        candidate = Anchored(Previous(0, static_cast<size_t>(candidate) + anchor), anchor);
+        continue;
+      }
+      // After a longer copy the walk goes back to the level's chain: the
+      // copy is on it, and the candidates between could not have beaten it.
+      anchor = 0;
       candidate = Previous(level, static_cast<size_t>(candidate));
+      if (fruitless == kStalledWalk && best >= kPayloadMinCopy) {
+        size_t offset = static_cast<size_t>(best) - 2;
+        if (ChainOfBytesBeyond(position + offset, reached, &candidate)) {
+          anchor = offset;
+          candidate = Anchored(candidate, offset);
+          continue;
+        }
+      }
       if (level + 1 < kLevels && best + 1 >= static_cast<int>(kLevelSpan[level + 1]) &&
           position + kLevelSpan[level + 1] <= size_) {
         // Move up to the sparser chain, past the distances already walked.
@@ -190,6 +209,30 @@ class MatchFinder {
   static const int kLevels = 7;
   static constexpr size_t kLevelSpan[kLevels] = {kPayloadMinCopy, 5, 8, 12, 18, 27, 40};
   static const uint32_t kRollFactor = 0x01000193u;
+  static const int kStalledWalk = 8;       // candidates without a longer copy before trying the byte's chain
+  static const int kStepsPastWalked = 8;   // steps that chain may take to pass the distances walked
+
+  // A longer copy must match the byte after the best copy, so every
+  // candidate that can beat it is on the chain of the three bytes ending
+  // there. When the walk stalls (the candidates stop at a rare byte), it
+  // goes on along that chain, if a few steps take it past the distances
+  // already walked (the chain is sparse near here): sets `candidate` to
+  // the chain's first position farther than `reached` from `head`.
+  bool ChainOfBytesBeyond(size_t head, size_t reached, int32_t* candidate) const {
+    if (head >= added_) return false;
+    int32_t q = Previous(0, head);
+    for (int steps = 0; q >= 0 && head - static_cast<size_t>(q) <= reached; ++steps) {
+      if (steps == kStepsPastWalked) return false;
+      q = Previous(0, static_cast<size_t>(q));
+    }
+    *candidate = q;
+    return true;
+  }
+
+  // The candidate whose bytes at `offset` are those at chain position `q`.
+  static int32_t Anchored(int32_t q, size_t offset) {
+    return q >= static_cast<int32_t>(offset) ? q - static_cast<int32_t>(offset) : -1;
+  }
 
   // Only positions within the window are ever looked up, and the ring
   // holds the window and the look-ahead, so a position's slot is its own.

@@ -128,3 +128,22 @@ TEST(PayloadRoundTrip, SkewedBytesFarIntoTheInputStillFindTheirRepeats) {
     }
   }
 }
+
+// A copy whose only source is far behind hundreds of nearer ones that
+// match up to a rare byte: the search must not give up before it (it goes
+// on along the chain of the rare byte), and finds what a walk over every
+// earlier position finds.
+TEST(PayloadRoundTrip, RareByteCopyBehindManyNearMisses) {
+  std::vector<uint8_t> pattern(64, 0);
+  pattern[30] = 0xE7;
+  std::vector<uint8_t> data = pattern;
+  for (int i = 0; i < 680; ++i) {
+    data.insert(data.end(), 30, 0);
+    data.push_back(static_cast<uint8_t>(1 + i % 200));
+  }
+  data.insert(data.end(), pattern.begin(), pattern.end());
+  ExpectRoundTrip(data);
+  PayloadEncoderOptions everyCandidate;
+  everyCandidate.chainDepth = 1 << 20;
+  EXPECT_TRUE(EncodePayload(data.data(), data.size()) == EncodePayload(data.data(), data.size(), everyCandidate));
+}
