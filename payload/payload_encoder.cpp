@@ -174,6 +174,10 @@ class MatchFinder {
       // copy is on it, and the candidates between could not have beaten it.
       anchor = 0;
       candidate = Previous(level, static_cast<size_t>(candidate));
+      // Still nothing longer well after that, on a chain of 8 or more
+      // equal bytes: the longer copies left are too rare to pay for the
+      // walk (on real files this loses nothing measurable).
+      if (level >= kFirstLevelGivenUp && fruitless >= kWalkGivenUp) break;
       if (fruitless == kStalledWalk && best >= kPayloadMinCopy) {
         size_t offset = static_cast<size_t>(best) - 2;
         if (ChainOfBytesBeyond(position + offset, reached, &candidate)) {
@@ -211,6 +215,8 @@ class MatchFinder {
   static const uint32_t kRollFactor = 0x01000193u;
   static const int kStalledWalk = 8;       // candidates without a longer copy before trying the byte's chain
   static const int kStepsPastWalked = 8;   // steps that chain may take to pass the distances walked
+  static const int kWalkGivenUp = 32;      // candidates without a longer copy before the walk ends,
+  static const int kFirstLevelGivenUp = 2; // on chains of kLevelSpan[2] bytes or more
 
   // A longer copy must match the byte after the best copy, so every
   // candidate that can beat it is on the chain of the three bytes ending
