@@ -176,7 +176,7 @@ TEST_F(ProductProgram, MovesTheForegroundWindowOnTheHotKeysOfItsSettingsFile) {
   WriteFile(out, file.data(), static_cast<DWORD>(file.size()), &written, nullptr);
   CloseHandle(out);
   ASSERT_NE(Start(), nullptr);
-  Sleep(300);   // the hot keys are registered after the window appears
+  Sleep(300 * kWaitScale);   // the hot keys are registered after the window appears
 
   HWND window = CreateTestWindow();
   ASSERT_NE(window, nullptr);
@@ -228,7 +228,7 @@ TEST_F(ProductProgram, WithoutASettingsFileUsesTheRegistryAndPlacesListedApplica
   RegSetValueExA(hotKeys, "Upper-Left", 0, REG_DWORD, reinterpret_cast<const BYTE*>(&ctrlAltU), 4);
   RegCloseKey(hotKeys);
   ASSERT_NE(Start(), nullptr);
-  Sleep(300);
+  Sleep(300 * kWaitScale);
 
   HWND window = CreateTestWindow();
   ASSERT_NE(window, nullptr);

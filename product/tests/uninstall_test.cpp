@@ -111,7 +111,7 @@ class Uninstall : public ::testing::Test {
     EnumChildWindows(question, CollectText, reinterpret_cast<LPARAM>(&texts));
     EXPECT_NE(texts.find("remove Morvantile 3.04 Basic"), std::string::npos) << texts;
     PostMessageA(question, WM_COMMAND, answer, 0);
-    for (int i = 0; i < 200 && IsWindow(question); i++) Sleep(25);
+    for (DWORD i = 0; i < 200 * kWaitScale && IsWindow(question); i++) Sleep(25);
     if (answer != IDYES) return "";
     HWND result = WaitForWindow(uninstaller.dwProcessId, kCaption, 20000);
     if (!result) return "<no result>";
@@ -190,7 +190,7 @@ TEST_F(Uninstall, KeepsWhatTheSetupDidNotCreate) {
       << result;
   EXPECT_EQ(UninstallerExitCode(), 0u);
   EXPECT_TRUE(WaitUntilGone(program));
-  Sleep(300);
+  Sleep(300 * kWaitScale);
   EXPECT_FALSE(FileExistsAt(folder / "Morvantile.dll"));
   EXPECT_TRUE(FileExistsAt(folder / "psapi.dll"));
   EXPECT_TRUE(FileExistsAt(folder / "notes.txt"));
