@@ -55,12 +55,11 @@ endfunction()
 # The i686 setup program is compiled as one unit at its link: helpers are
 # inlined across files and calls between files pass their arguments in
 # registers, as calls within one file already do (about 950 bytes less
-# code). The link compiles with the
-# options of the i686 build, the frame limit included, and a section per
-# function, so that the linker map still gives each function's size
-# (tools/size-report.sh); tools/unpadded-code, as the wrapper of the link's
-# programs, takes the assembler's 4-byte rounding of each function off that
-# compile too.
+# code). The link compiles with the options of the i686 build, the frame
+# limit included, and a section per function, so that the linker map still
+# gives each function's size (tools/size-report.sh); tools/unpadded-code,
+# as the wrapper of the link's programs, takes the assembler's 4-byte
+# rounding of each function off that compile too.
 option(MV_WHOLE_PROGRAM "Compile the i686 setup program as one unit at its link" ON)
 function(mv_whole_program target)
   if(MV_WHOLE_PROGRAM AND WIN32 AND CMAKE_SIZEOF_VOID_P EQUAL 4)
