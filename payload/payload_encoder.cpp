@@ -561,14 +561,15 @@ class Encoder {
     return PastTheLimit(*after);
   }
 
-  // Every way to code the bytes at `position`: the copies, longest first,
-  // then the literal.
+  // Every way to code the bytes at `position` (inside the block or its
+  // look-ahead, whose copies FindRawMatches holds): the copies, longest
+  // first, then the literal.
   void StepsAt(size_t position, std::vector<Step>* steps) const {
-    std::vector<Match> matches;
-    finder_.Find(position, &matches);
     steps->clear();
     int length = kPayloadMinCopy;
-    for (const Match& match : matches) {
+    size_t at = position - rawFrom_;
+    for (size_t m = rawStart_[at]; m < rawStart_[at + 1]; ++m) {
+      const Match& match = rawMatches_[m];
       for (length = std::max(length, match.distance - kMaxGap); length <= match.length; ++length)
         steps->push_back({length, match.distance});
     }
