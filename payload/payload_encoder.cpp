@@ -45,24 +45,26 @@ static uint32_t RangeBase(int range) {
 }
 
 // The largest gap (distance minus length) that a copy can express.
-static const int kMaxGap = kPayloadWindowSize - kPayloadMaxCopy;   // 21,839
+static constexpr int kMaxGap = kPayloadWindowSize - kPayloadMaxCopy;   // 21,839
 
-// Looked up for every length of every copy that the parser prices.
-static int RangeOfGap(uint32_t gap) {
-  struct Table {
-    uint8_t range[kMaxGap + 1];
-    Table() {
-      static const uint32_t kFirstGap[kPayloadRanges + 1] = {0, 16, 80, 336, 1360, 5456, kMaxGap + 1};
-      int r = 0;
-      for (uint32_t g = 0; g <= static_cast<uint32_t>(kMaxGap); ++g) {
-        while (g >= kFirstGap[r + 1]) ++r;
-        range[g] = static_cast<uint8_t>(r);
-      }
+// The smallest gap of each range, and one past the largest.
+static constexpr uint32_t kFirstGap[kPayloadRanges + 1] = {0, 16, 80, 336, 1360, 5456, kMaxGap + 1};
+
+// The range of every gap, built by the compiler: the parser looks one up
+// for every run of lengths of every copy it prices.
+struct GapRanges {
+  uint8_t range[kMaxGap + 1];
+  constexpr GapRanges() : range() {
+    int r = 0;
+    for (uint32_t g = 0; g <= static_cast<uint32_t>(kMaxGap); ++g) {
+      while (g >= kFirstGap[r + 1]) ++r;
+      range[g] = static_cast<uint8_t>(r);
     }
-  };
-  static const Table table;
-  return table.range[gap];
-}
+  }
+};
+static constexpr GapRanges kGapRanges;
+
+static int RangeOfGap(uint32_t gap) { return kGapRanges.range[gap]; }
 
 PayloadCopyCode PayloadCopyCodeFor(int length, int distance) {
   uint32_t gap = static_cast<uint32_t>(distance - length);
@@ -84,6 +86,9 @@ struct Match {
   int distance;
 };
 
+// Each copy found at a position is longer than the one before.
+const int kMostMatches = kPayloadMaxCopy - kPayloadMinCopy + 1;
+
 class MatchFinder {
  public:
   // `lookAhead`: how far past the earliest position still to be searched
@@ -92,11 +97,15 @@ class MatchFinder {
       : data_(data), size_(size), chainDepth_(chainDepth) {
     // The chains live in a ring that holds the window and the look-ahead:
     // memory and cache footprint stay small whatever the input's size.
+    // A small input needs neither a slot for more positions than it has
+    // nor many more buckets than positions: filling the full tables would
+    // cost a 6 KB input more time than finding its copies.
     size_t ring = 1;
-    while (ring < static_cast<size_t>(kPayloadWindowSize) + lookAhead + 1) ring <<= 1;
+    while (ring < std::min(static_cast<size_t>(kPayloadWindowSize) + lookAhead + 1, size)) ring <<= 1;
     ringMask_ = ring - 1;
+    while (hashBits_ > kFewestHashBits && (size_t{1} << (hashBits_ - 2)) >= size) --hashBits_;
     for (int level = 0; level < kLevels; ++level) {
-      head_[level].assign(size_t{1} << kHashBits, -1);
+      head_[level].assign(size_t{1} << hashBits_, -1);
       previous_[level].assign(ring, -1);
       uint32_t power = 1;   // kRollFactor^(span - 1): the leaving byte's weight
       for (size_t i = 1; i < kLevelSpan[level]; ++i) power *= kRollFactor;
@@ -120,7 +129,8 @@ class MatchFinder {
     }
   }
 
-  // Copies usable at `position` (already added), longest last: each entry
+  // Copies usable at `position` (already added), into `matches` (room for
+  // kMostMatches), longest last; returns their count. Each entry
   // is longer than the one before and comes from a farther distance. A
   // copy never reaches into the bytes that it produces (length <=
   // distance), and from the farthest distances only the longer lengths can
@@ -139,10 +149,10 @@ class MatchFinder {
   // others every candidate matches as far as the next rare byte; the walk
   // then goes on along the chain of that byte (ChainOfBytesBeyond), which
   // holds only the candidates that have it.
-  void Find(size_t position, std::vector<Match>* matches) const {
-    matches->clear();
+  int Find(size_t position, Match* matches) const {
+    int found = 0;
     size_t available = std::min<size_t>(kPayloadMaxCopy, size_ - position);
-    if (available < static_cast<size_t>(kPayloadMinCopy)) return;
+    if (available < static_cast<size_t>(kPayloadMinCopy)) return found;
     const uint8_t* here = data_ + position;
     int best = kPayloadMinCopy - 1;
     int level = 0;
@@ -160,7 +170,7 @@ class MatchFinder {
         size_t length = CommonLength(source, here, limit);
         if (length > static_cast<size_t>(best) && length + kMaxGap >= distance) {
           best = static_cast<int>(length);
-          matches->push_back({best, static_cast<int>(distance)});
+          matches[found++] = {best, static_cast<int>(distance)};
           if (length == available) break;
           fruitless = -1;
         }
@@ -206,10 +216,12 @@ class MatchFinder {
         }
       }
     }
+    return found;
   }
 
  private:
-  static const int kHashBits = 16;
+  static const int kMostHashBits = 16;
+  static const int kFewestHashBits = 8;
   static const int kLevels = 7;
   static constexpr size_t kLevelSpan[kLevels] = {kPayloadMinCopy, 5, 8, 12, 18, 27, 40};
   static const uint32_t kRollFactor = 0x01000193u;
@@ -260,7 +272,7 @@ class MatchFinder {
       rolling_[level] = hash;
     }
     rollingAt_[level] = i;
-    return (hash * 2654435761u) >> (32 - kHashBits);
+    return (hash * 2654435761u) >> (32 - hashBits_);
   }
 
   static size_t CommonLength(const uint8_t* a, const uint8_t* b, size_t limit) {
@@ -269,7 +281,13 @@ class MatchFinder {
       uint64_t x, y;
       memcpy(&x, a + length, 8);
       memcpy(&y, b + length, 8);
-      if (x != y) break;   // the bytes below find where
+      if (x != y) {
+#if defined(__GNUC__) && __BYTE_ORDER__ == __ORDER_LITTLE_ENDIAN__
+        return length + static_cast<size_t>(__builtin_ctzll(x ^ y)) / 8;   // the first byte that differs
+#else
+        break;   // the bytes below find where
+#endif
+      }
       length += 8;
     }
     while (length < limit && a[length] == b[length]) ++length;
@@ -280,6 +298,7 @@ class MatchFinder {
   size_t size_;
   int chainDepth_;
   size_t ringMask_;
+  int hashBits_ = kMostHashBits;               // buckets per level: 2 to 4 per position for small inputs
   size_t added_ = 0;                           // positions chained so far
   std::vector<int32_t> head_[kLevels];         // per level: the latest position of each bucket
   std::vector<int32_t> previous_[kLevels];     // per level, by ring slot: the previous position of its bucket
@@ -330,9 +349,10 @@ class Encoder {
 
   size_t ParseGreedily(size_t position) {
     finder_.AddThrough(position);
-    finder_.Find(position, &matches_);
+    Match matches[kMostMatches];
+    int found = finder_.Find(position, matches);
     Step step = {1, 0};
-    if (!matches_.empty()) step = {matches_.back().length, matches_.back().distance};
+    if (found > 0) step = {matches[found - 1].length, matches[found - 1].distance};
     Emit(position, step);
     return position + static_cast<size_t>(step.length);
   }
@@ -381,9 +401,10 @@ class Encoder {
       searched -= dropped;
     }
     finder_.AddThrough(end - 1);
+    Match matches[kMostMatches];
     for (size_t position = start + searched; position < end; ++position) {
-      finder_.Find(position, &matches_);
-      rawMatches_.insert(rawMatches_.end(), matches_.begin(), matches_.end());
+      int found = finder_.Find(position, matches);
+      rawMatches_.insert(rawMatches_.end(), matches, matches + found);
       rawStart_.push_back(rawMatches_.size());
     }
   }
@@ -430,17 +451,28 @@ class Encoder {
         cost_[i + 1] = literal;
         choice_[i + 1] = {1, 0};
       }
+      int32_t* cost = &cost_[i];
+      Step* choice = &choice_[i];
       int length = kPayloadMinCopy;
       for (size_t m = blockMatchStart_[i]; m < blockMatchStart_[i + 1]; ++m) {
         const Match& match = blockMatches_[m];
         int longest = static_cast<int>(std::min<size_t>(static_cast<size_t>(match.length), span - i));
         length = std::max(length, match.distance - kMaxGap);
-        for (; length <= longest; ++length) {
-          int32_t total = here + copyPrice[RangeOfGap(static_cast<uint32_t>(match.distance - length))][length];
-          if (total < cost_[i + length]) {
-            cost_[i + length] = total;
-            choice_[i + length] = {length, match.distance};
+        if (length > longest) continue;
+        // The lengths are priced a range of gaps at a time (a longer copy
+        // has a smaller gap): this loop runs for every length of every copy
+        // offered, dozens a byte in runs.
+        for (int range = RangeOfGap(static_cast<uint32_t>(match.distance - length));; --range) {
+          int lastInRange = std::min(longest, match.distance - static_cast<int>(kFirstGap[range]));
+          const int32_t* price = copyPrice[range];
+          for (; length <= lastInRange; ++length) {
+            int32_t total = here + price[length];
+            if (total < cost[length]) {
+              cost[length] = total;
+              choice[length] = {length, match.distance};
+            }
           }
+          if (length > longest) break;
         }
       }
     }
@@ -627,7 +659,6 @@ class Encoder {
   PayloadModel model_;
   bool jumpedPastTheLimit_ = false;
   PayloadBitWriter writer_;
-  std::vector<Match> matches_;
   std::vector<Match> rawMatches_;         // FindRawMatches: copies of the positions from rawFrom_ on
   std::vector<size_t> rawStart_ = {0};    // where each of those positions' copies start, and the end
   size_t rawFrom_ = 0;
