@@ -154,6 +154,14 @@ class MatchFinder {
     size_t available = std::min<size_t>(kPayloadMaxCopy, size_ - position);
     if (available < static_cast<size_t>(kPayloadMinCopy)) return found;
     const uint8_t* here = data_ + position;
+    if (chainDepth_ >= kPayloadMaxCopy && InsideLongRun(position)) {
+      // The walk would visit distance 1, 2, 3 and on, each a copy as long
+      // as its distance (every chain holds the run's positions in a row),
+      // until the longest: the same copies, without the walk.
+      for (int distance = kPayloadMinCopy; distance <= kPayloadMaxCopy; ++distance)
+        matches[found++] = {distance, distance};
+      return found;
+    }
     int best = kPayloadMinCopy - 1;
     int level = 0;
     size_t reached = 0;   // distance of the last candidate walked
@@ -245,6 +253,15 @@ class MatchFinder {
     }
     *candidate = q;
     return true;
+  }
+
+  // One value for a longest copy's length before `position` and from it on.
+  bool InsideLongRun(size_t position) const {
+    if (position < static_cast<size_t>(kPayloadMaxCopy) || size_ - position < static_cast<size_t>(kPayloadMaxCopy))
+      return false;
+    const uint8_t* first = data_ + position - kPayloadMaxCopy;
+    const uint8_t* end = data_ + position + kPayloadMaxCopy;
+    return first[0] == end[-1] && memcmp(first, first + 1, static_cast<size_t>(end - first - 1)) == 0;
   }
 
   // The candidate whose bytes at `offset` are those at chain position `q`.
