@@ -204,7 +204,8 @@ class MatchFinder {
           continue;
         }
       }
-      if (level + 1 < kLevels && best + 1 >= static_cast<int>(kLevelSpan[level + 1]) &&
+      // Only a longer copy can take the walk to another level.
+      if (fruitless == 0 && level + 1 < kLevels && best + 1 >= static_cast<int>(kLevelSpan[level + 1]) &&
           position + kLevelSpan[level + 1] <= size_) {
         // Move up to the sparser chain, past the distances already walked.
         while (level + 1 < kLevels && best + 1 >= static_cast<int>(kLevelSpan[level + 1]) &&
