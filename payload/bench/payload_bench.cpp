@@ -159,7 +159,7 @@ static bool MeasureHardInputs() {
     const char* name;
     std::vector<uint8_t> bytes;
   };
-  std::vector<Input> inputs(8, Input{"", std::vector<uint8_t>(size)});
+  std::vector<Input> inputs(9, Input{"", std::vector<uint8_t>(size)});
   inputs[0].name = "noise over a, b";
   inputs[1].name = "noise over ACGT";
   inputs[2].name = "noise, all bytes";
@@ -170,6 +170,7 @@ static bool MeasureHardInputs() {
   inputs[5].name = "a, 8% b";
   inputs[6].name = "zeros, 3% any byte";
   inputs[7].name = "a, 0.5% b";   // runs: dozens of copies a byte
+  inputs[8].name = "runs of a, b (mean 12)";
   for (size_t i = 0; i < size; ++i) {
     inputs[0].bytes[i] = static_cast<uint8_t>('a' + next() % 2);
     inputs[1].bytes[i] = static_cast<uint8_t>("ACGT"[next() % 4]);
@@ -184,7 +185,12 @@ static bool MeasureHardInputs() {
   for (size_t i = 0; i < size; ++i) {
     inputs[5].bytes[i] = next() % 100 < 8 ? 'b' : 'a';
     inputs[6].bytes[i] = next() % 100 < 3 ? static_cast<uint8_t>(next()) : 0;
+  }
+  uint8_t letter = 'a';
+  for (size_t i = 0; i < size; ++i) {
     inputs[7].bytes[i] = next() % 1000 < 5 ? 'b' : 'a';
+    inputs[8].bytes[i] = letter;
+    if (next() % 12 == 0) letter ^= 'a' ^ 'b';   // a run ends with a chance of 1 in 12 a byte
   }
   bool ok = true;
   for (const Input& input : inputs) {
