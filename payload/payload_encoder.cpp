@@ -205,12 +205,10 @@ class MatchFinder {
         }
       }
       // Only a longer copy can take the walk to another level.
-      if (fruitless == 0 && level + 1 < kLevels && best + 1 >= static_cast<int>(kLevelSpan[level + 1]) &&
-          position + kLevelSpan[level + 1] <= size_) {
+      int higher = fruitless == 0 ? HighestLevelFor(level, best, position) : level;
+      if (higher > level) {
         // Move up to the sparser chain, past the distances already walked.
-        while (level + 1 < kLevels && best + 1 >= static_cast<int>(kLevelSpan[level + 1]) &&
-               position + kLevelSpan[level + 1] <= size_)
-          ++level;
+        level = higher;
         // The last candidate is on that chain too when its bytes go on
         // equal (its copy was cut short by its distance, as in a run):
         // the chain goes on from it, which spares walking a run's every
@@ -263,6 +261,15 @@ class MatchFinder {
     const uint8_t* first = data_ + position - kPayloadMaxCopy;
     const uint8_t* end = data_ + position + kPayloadMaxCopy;
     return first[0] == end[-1] && memcmp(first, first + 1, static_cast<size_t>(end - first - 1)) == 0;
+  }
+
+  // The sparsest level from `level` up whose span a copy longer than
+  // `best` fills and that fits in the input from `position`.
+  int HighestLevelFor(int level, int best, size_t position) const {
+    while (level + 1 < kLevels && best + 1 >= static_cast<int>(kLevelSpan[level + 1]) &&
+           position + kLevelSpan[level + 1] <= size_)
+      ++level;
+    return level;
   }
 
   // The candidate whose bytes at `offset` are those at chain position `q`.
