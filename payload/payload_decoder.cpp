@@ -85,7 +85,7 @@ static inline void UpdateAlongPath(PayloadModel* model, ModelPath* path) {
   }
 }
 
-void UpdatePayloadModel(PayloadModel* model, int symbol) {
+int UpdatePayloadModel(PayloadModel* model, int symbol) {
   uint16_t upward[kPayloadInternalNodes + 1];
   int depth = 0;
   for (int node = symbol + kPayloadSymbols; node != kPayloadRoot; node = model->parent[node])
@@ -98,6 +98,7 @@ void UpdatePayloadModel(PayloadModel* model, int symbol) {
     path.sibling[l] = static_cast<uint16_t>(SiblingOf(model, path.node[l]));
   }
   UpdateAlongPath(model, &path);
+  return depth;
 }
 
 // ---------------------------------------------------------------------------

@@ -37,7 +37,8 @@ struct PayloadModel {
 };
 
 void ResetPayloadModel(PayloadModel* model);
-void UpdatePayloadModel(PayloadModel* model, int symbol);
+// Returns the symbol's code length (its leaf's depth) before the update.
+int UpdatePayloadModel(PayloadModel* model, int symbol);
 
 // Decoder interface. The caller points the input range at one stream, calls
 // DecodePayload, reads payloadOutputCount and clears the range again.

@@ -519,10 +519,8 @@ class Encoder {
     size_t position = start;
     int64_t bits = 0;
     for (auto step = steps_.rbegin(); step != steps_.rend() && position < blockEnd; ++step) {
-      int symbol = SymbolOf(position, *step);
-      for (int node = symbol + kPayloadSymbols; node != kPayloadRoot; node = after->parent[node]) ++bits;
+      bits += UpdatePayloadModel(after, SymbolOf(position, *step));
       if (step->distance != 0) bits += PayloadCopyCodeFor(step->length, step->distance).extraBits;
-      UpdatePayloadModel(after, symbol);
       position += static_cast<size_t>(step->length);
     }
     return static_cast<double>(bits) / static_cast<double>(position - start);
@@ -545,6 +543,8 @@ class Encoder {
       PayloadModel after;
       double bestCost = TryPlan(start, blockEnd, &after);
       bestSteps_ = steps_;
+      triedPlans_ = 0;
+      RememberPlan(after);
       // Weight, in quarters, of the later tree in each further plan.
       static const int kLaterWeight[] = {2, 4, 1, 3};
       for (int plan = 1; plan < options_.plansPerBlock; ++plan) {
@@ -558,7 +558,14 @@ class Encoder {
         // Blending moved nothing: the prices are settled for this block,
         // and further plans would mostly repeat this one.
         if (SameSteps(steps_, previousSteps_)) break;
+        // A plan that comes round again costs what it did, which was not
+        // less than the best: only the model it leaves is wanted.
+        if (const PayloadModel* seen = ModelAfterTriedPlan()) {
+          after = *seen;
+          continue;
+        }
         double cost = TryPlan(start, blockEnd, &after);
+        RememberPlan(after);
         if (cost < bestCost) {
           bestCost = cost;
           bestSteps_ = steps_;
@@ -582,6 +589,25 @@ class Encoder {
       position += static_cast<size_t>(step->length);
     }
     return position;
+  }
+
+  // The plans tried for the current block, with the model each leaves.
+  struct TriedPlan {
+    std::vector<Step> steps;
+    PayloadModel after;
+  };
+
+  void RememberPlan(const PayloadModel& after) {
+    if (triedPlans_ == tried_.size()) tried_.emplace_back();
+    tried_[triedPlans_].steps = steps_;
+    tried_[triedPlans_].after = after;
+    ++triedPlans_;
+  }
+
+  const PayloadModel* ModelAfterTriedPlan() const {
+    for (size_t i = 0; i < triedPlans_; ++i)
+      if (SameSteps(tried_[i].steps, steps_)) return &tried_[i].after;
+    return nullptr;
   }
 
   // Steering around the count limit. The counts are halved only when the
@@ -693,6 +719,8 @@ class Encoder {
   std::vector<Step> steps_;
   std::vector<Step> bestSteps_;
   std::vector<Step> previousSteps_;
+  std::vector<TriedPlan> tried_;   // room kept from block to block
+  size_t triedPlans_ = 0;
   std::vector<Match> blockMatches_;       // the copies of every position of the block...
   std::vector<size_t> blockMatchStart_;   // ...where each position's begin
 };
