@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <cstddef>
+#include <deque>
 #include <limits>
 
 #include "payload/payload_decoder.h"
@@ -19,6 +20,12 @@ void PayloadBitWriter::PutBit(int bit) {
 
 void PayloadBitWriter::PutNumberLowFirst(uint32_t value, int bits) {
   for (int i = 0; i < bits; ++i) PutBit((value >> i) & 1);
+}
+
+void PayloadBitWriter::TruncateTo(size_t bits) {
+  bytes_.resize((bits + 7) / 8);
+  pending_ = static_cast<int>(bits % 8);
+  if (pending_) bytes_.back() = static_cast<uint8_t>(bytes_.back() & (0xFF00 >> pending_));
 }
 
 std::vector<uint8_t> PayloadBitWriter::Finish() {
@@ -92,9 +99,10 @@ const int kMostMatches = kPayloadMaxCopy - kPayloadMinCopy + 1;
 class MatchFinder {
  public:
   // `lookAhead`: how far past the earliest position still to be searched
-  // positions may have been added (a block and its look-ahead).
-  MatchFinder(const uint8_t* data, size_t size, int chainDepth, size_t lookAhead)
-      : data_(data), size_(size), chainDepth_(chainDepth) {
+  // positions may have been added (a block and its look-ahead). Positions
+  // before `first` are never chained: searches start a window after it.
+  MatchFinder(const uint8_t* data, size_t size, int chainDepth, size_t lookAhead, size_t first)
+      : data_(data), size_(size), chainDepth_(chainDepth), added_(first) {
     // The chains live in a ring that holds the window and the look-ahead:
     // memory and cache footprint stay small whatever the input's size.
     // A small input needs neither a slot for more positions than it has
@@ -110,6 +118,7 @@ class MatchFinder {
       uint32_t power = 1;   // kRollFactor^(span - 1): the leaving byte's weight
       for (size_t i = 1; i < kLevelSpan[level]; ++i) power *= kRollFactor;
       leavingWeight_[level] = power;
+      rollingAt_[level] = std::numeric_limits<size_t>::max();
     }
   }
 
@@ -324,11 +333,11 @@ class MatchFinder {
   int chainDepth_;
   size_t ringMask_;
   int hashBits_ = kMostHashBits;               // buckets per level: 2 to 4 per position for small inputs
-  size_t added_ = 0;                           // positions chained so far
+  size_t added_;                               // positions chained so far
   std::vector<int32_t> head_[kLevels];         // per level: the latest position of each bucket
   std::vector<int32_t> previous_[kLevels];     // per level, by ring slot: the previous position of its bucket
   uint32_t rolling_[kLevels] = {};             // per level: the hash of the last position added
-  size_t rollingAt_[kLevels] = {};
+  size_t rollingAt_[kLevels];                  // per level: that position, none at first
   uint32_t leavingWeight_[kLevels];
 };
 
@@ -341,25 +350,91 @@ struct Step {
 class Encoder {
  public:
   Encoder(const uint8_t* data, size_t size, const PayloadEncoderOptions& options)
-      : data_(data), size_(size), options_(options), finder_(data, size, options.chainDepth,
-                static_cast<size_t>(std::max(options.blockLength, 1)) + kPayloadMaxCopy) {
+      : data_(data), size_(size), options_(options), finder_(FinderFrom(0)) {
     ResetPayloadModel(&model_);
   }
 
   std::vector<uint8_t> Run() {
     size_t position = 0;
     while (position < size_) {
-      position = options_.optimalParse ? ParseBlockOptimally(position) : ParseGreedily(position);
+      position = options_.optimalParse ? ParseBlockInStep(position) : ParseGreedily(position);
     }
     PutPayloadSymbol(&model_, &writer_, kPayloadEndSymbol);
     return writer_.Finish();
   }
 
-  // The root count jumped past the halving limit somewhere, which no
-  // choice near that point could avoid (see NearTheCountLimit).
-  bool JumpedPastTheLimit() const { return jumpedPastTheLimit_; }
-
  private:
+  // Blocks taken back when one jumps, counting that one.
+  static const size_t kBlocksTakenBack = 16;
+  // Block lengths tried, in percent of the chosen one, when a block jumps.
+  static constexpr int kOtherBlockLengths[] = {75, 125, 50, 150, 25};
+
+  static int BlockLength(const PayloadEncoderOptions& options, int percent) {
+    return std::max(64, options.blockLength * percent / 100);
+  }
+
+  static int LongestBlock(const PayloadEncoderOptions& options) {
+    int longest = std::max(options.blockLength, 1);
+    for (int percent : kOtherBlockLengths) longest = std::max(longest, BlockLength(options, percent));
+    return longest;
+  }
+
+  // A match finder for searches from `position` on.
+  MatchFinder FinderFrom(size_t position) const {
+    size_t first = position > static_cast<size_t>(kPayloadWindowSize) ? position - kPayloadWindowSize : 0;
+    return MatchFinder(data_, size_, options_.chainDepth, static_cast<size_t>(LongestBlock(options_)) + kPayloadMaxCopy,
+                       first);
+  }
+
+  // Where a parse can be taken back to: a block's start.
+  struct Checkpoint {
+    size_t position;
+    size_t bits;
+    PayloadModel model;
+  };
+
+  // Parses and emits a block. If that makes the root count jump past the
+  // limit (no step near that point could avoid it: see NearTheCountLimit),
+  // the last blocks, up to kBlocksTakenBack, are parsed again with other
+  // block lengths, which shifts where their symbols fall and usually lets
+  // the count meet the limit exactly; the jump is often set up several
+  // blocks before it shows. That costs a few dozen blocks' time at most,
+  // whatever the input's size. If every length jumps, the blocks are
+  // parsed as they were.
+  size_t ParseBlockInStep(size_t start) {
+    if (checkpoints_.size() == kBlocksTakenBack) checkpoints_.pop_front();
+    checkpoints_.push_back({start, writer_.BitCount(), model_});
+    jumpedPastTheLimit_ = false;
+    size_t end = ParseBlockOptimally(start, options_.blockLength);
+    if (!jumpedPastTheLimit_) return end;
+    const size_t jumpedBlockEnd = end;
+    // The blocks' copies were not kept: they are found again, by a finder
+    // whose chains reach back a window from the first checkpoint, and kept
+    // while the lengths are tried. The finder then carries on.
+    keepFrom_ = checkpoints_.front().position;
+    finder_ = FinderFrom(keepFrom_);
+    for (int percent : kOtherBlockLengths) {
+      end = ParseAgain(jumpedBlockEnd, BlockLength(options_, percent));
+      if (!jumpedPastTheLimit_) break;
+    }
+    if (jumpedPastTheLimit_) end = ParseAgain(jumpedBlockEnd, options_.blockLength);
+    checkpoints_.clear();
+    keepFrom_ = kKeepFromBlockStart;
+    return end;
+  }
+
+  // Takes the parse back to the first checkpoint and parses blocks of
+  // `blockLength` until `end` is passed; returns where they end.
+  size_t ParseAgain(size_t end, int blockLength) {
+    const Checkpoint& from = checkpoints_.front();
+    model_ = from.model;
+    writer_.TruncateTo(from.bits);
+    jumpedPastTheLimit_ = false;
+    size_t position = from.position;
+    while (position < end) position = ParseBlockOptimally(position, blockLength);
+    return position;
+  }
+
   void Emit(size_t position, Step step) {
     int rootBefore = model_.count[kPayloadRoot];
     if (step.distance == 0) {
@@ -408,26 +483,28 @@ class Encoder {
   // Copies at every position from `start` to `end`, as found, kept from
   // one block to the next: a block that starts inside the last one's
   // look-ahead, or again inside the last block after a detour around the
-  // count limit, searches only the positions not searched yet.
+  // count limit, searches only the positions not searched yet. While blocks
+  // are parsed again, they are kept from the first of them on.
   void FindRawMatches(size_t start, size_t end) {
     size_t searched = rawStart_.size() - 1;   // positions from rawFrom_ on
-    if (start < rawFrom_ || start > rawFrom_ + searched) {
+    size_t keep = std::min(start, keepFrom_);
+    if (keep < rawFrom_ || keep > rawFrom_ + searched) {
       rawMatches_.clear();
       rawStart_.assign(1, 0);
-      rawFrom_ = start;
+      rawFrom_ = keep;
       searched = 0;
-    } else if (start > rawFrom_) {
-      size_t dropped = start - rawFrom_;
+    } else if (keep > rawFrom_) {
+      size_t dropped = keep - rawFrom_;
       size_t firstKept = rawStart_[dropped];
       rawMatches_.erase(rawMatches_.begin(), rawMatches_.begin() + static_cast<std::ptrdiff_t>(firstKept));
       rawStart_.erase(rawStart_.begin(), rawStart_.begin() + static_cast<std::ptrdiff_t>(dropped));
       for (size_t& first : rawStart_) first -= firstKept;
-      rawFrom_ = start;
+      rawFrom_ = keep;
       searched -= dropped;
     }
     finder_.AddThrough(end - 1);
     Match matches[kMostMatches];
-    for (size_t position = start + searched; position < end; ++position) {
+    for (size_t position = rawFrom_ + searched; position < end; ++position) {
       int found = finder_.Find(position, matches);
       rawMatches_.insert(rawMatches_.end(), matches, matches + found);
       rawStart_.push_back(rawMatches_.size());
@@ -442,8 +519,8 @@ class Encoder {
     blockMatchStart_.assign(1, 0);
     size_t insideLongestCopy = start;
     for (size_t position = start; position < end; ++position) {
-      auto first = rawMatches_.begin() + static_cast<std::ptrdiff_t>(rawStart_[position - start]);
-      auto last = rawMatches_.begin() + static_cast<std::ptrdiff_t>(rawStart_[position - start + 1]);
+      auto first = rawMatches_.begin() + static_cast<std::ptrdiff_t>(rawStart_[position - rawFrom_]);
+      auto last = rawMatches_.begin() + static_cast<std::ptrdiff_t>(rawStart_[position - rawFrom_ + 1]);
       // Within a copy of the longest length the parse nearly always goes
       // on with the longest copies: the shorter ones there are not offered,
       // which spares pricing dozens of them at every byte of a long run.
@@ -531,8 +608,8 @@ class Encoder {
   // again with prices blended towards the tree that the last plan would
   // leave behind, each plan is tried on a copy of the model, and the one
   // that really costs least is emitted. Returns where the emitted part ends.
-  size_t ParseBlockOptimally(size_t start) {
-    size_t blockEnd = std::min(size_, start + static_cast<size_t>(options_.blockLength));
+  size_t ParseBlockOptimally(size_t start, int blockLength) {
+    size_t blockEnd = std::min(size_, start + static_cast<size_t>(blockLength));
     size_t end = std::min(size_, blockEnd + kPayloadMaxCopy);
     FindBlockMatches(start, end);
     int startPrice[kPayloadSymbols];
@@ -708,11 +785,14 @@ class Encoder {
   PayloadEncoderOptions options_;
   MatchFinder finder_;
   PayloadModel model_;
-  bool jumpedPastTheLimit_ = false;
+  bool jumpedPastTheLimit_ = false;   // in the block being parsed
   PayloadBitWriter writer_;
   std::vector<Match> rawMatches_;         // FindRawMatches: copies of the positions from rawFrom_ on
   std::vector<size_t> rawStart_ = {0};    // where each of those positions' copies start, and the end
   size_t rawFrom_ = 0;
+  static constexpr size_t kKeepFromBlockStart = std::numeric_limits<size_t>::max();
+  size_t keepFrom_ = kKeepFromBlockStart;   // while blocks are parsed again: the first one's start
+  std::deque<Checkpoint> checkpoints_;   // the last blocks' starts
   int price_[kPayloadSymbols];
   std::vector<int32_t> cost_;   // quarter bits; a block stays far below 2^31
   std::vector<Step> choice_;
@@ -729,17 +809,5 @@ class Encoder {
 
 std::vector<uint8_t> EncodePayload(const uint8_t* data, size_t size, const PayloadEncoderOptions& options) {
   Encoder encoder(data, size, options);
-  std::vector<uint8_t> best = encoder.Run();
-  if (!encoder.JumpedPastTheLimit() || !options.optimalParse) return best;
-  // Parsing with other block lengths shifts where the symbols fall, which
-  // usually lets the root count meet the limit exactly; keep the smallest.
-  for (int percent : {75, 125, 50, 150, 25}) {
-    PayloadEncoderOptions other = options;
-    other.blockLength = std::max(64, options.blockLength * percent / 100);
-    Encoder retry(data, size, other);
-    std::vector<uint8_t> stream = retry.Run();
-    if (stream.size() < best.size()) best.swap(stream);
-    if (!retry.JumpedPastTheLimit()) break;
-  }
-  return best;
+  return encoder.Run();
 }

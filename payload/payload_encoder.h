@@ -26,6 +26,7 @@ class PayloadBitWriter {
   void PutNumberLowFirst(uint32_t value, int bits);   // extra bits of a copy
   std::vector<uint8_t> Finish();                       // zero-fills the last byte
   size_t BitCount() const { return bytes_.size() * 8 - (pending_ ? 8 - pending_ : 0); }
+  void TruncateTo(size_t bits);                        // drops the bits written after the first `bits`
 
  private:
   std::vector<uint8_t> bytes_;

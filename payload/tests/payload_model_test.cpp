@@ -209,3 +209,19 @@ TEST(PayloadModel, EncoderKeepsTheCountsHalving) {
   EXPECT_GT(exact.halvings, 10);
   EXPECT_TRUE(DecodeStream(stream).bytes == data);
 }
+
+TEST(PayloadModel, EncoderTakesBackBlocksThatJumpPastTheLimit) {
+  // Text, code and noise in a row: parsed once, a block makes the root
+  // count jump past 2,000, which no step at that point can avoid, nor that
+  // block parsed again with another length; the blocks before it parsed
+  // again avoid it.
+  std::vector<uint8_t> data = TextLikeBytes(5516, 92);
+  for (const std::vector<uint8_t>& part : {ExecutableLikeBytes(8274, 97), RandomBytes(4137, 101)})
+    data.insert(data.end(), part.begin(), part.end());
+  std::vector<uint8_t> stream = EncodePayload(data.data(), data.size());
+  ReferenceModel exact(Halving::AtExactlyTheLimit);
+  std::vector<uint8_t> out;
+  ASSERT_TRUE(ReferenceDecode(stream, &exact, &out));
+  EXPECT_TRUE(out == data);
+  EXPECT_EQ(exact.jumpsPastLimit, 0);
+}
