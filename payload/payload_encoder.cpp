@@ -341,6 +341,15 @@ class MatchFinder {
   uint32_t leavingWeight_[kLevels];
 };
 
+// Lengths from `first` to `last` of a copy from `distance` back, whose
+// gaps fall in one range.
+struct LengthRun {
+  uint8_t first;
+  uint8_t last;
+  uint8_t range;
+  int distance;
+};
+
 // One step of a parse: a literal (length 1, distance 0) or a copy.
 struct Step {
   int length;
@@ -512,22 +521,44 @@ class Encoder {
   }
 
   // The copies offered to the block's plans, at every position of the
-  // block and its look-ahead.
+  // block and its look-ahead, as runs of lengths priced alike: the plans
+  // walk these, so what the runs take to work out is done once a block.
   void FindBlockMatches(size_t start, size_t end) {
     FindRawMatches(start, end);
-    blockMatches_.clear();
-    blockMatchStart_.assign(1, 0);
+    lengthRuns_.clear();
+    lengthRunStart_.assign(1, 0);
     size_t insideLongestCopy = start;
     for (size_t position = start; position < end; ++position) {
-      auto first = rawMatches_.begin() + static_cast<std::ptrdiff_t>(rawStart_[position - rawFrom_]);
-      auto last = rawMatches_.begin() + static_cast<std::ptrdiff_t>(rawStart_[position - rawFrom_ + 1]);
+      const Match* first = rawMatches_.data() + rawStart_[position - rawFrom_];
+      const Match* last = rawMatches_.data() + rawStart_[position - rawFrom_ + 1];
       // Within a copy of the longest length the parse nearly always goes
       // on with the longest copies: the shorter ones there are not offered,
       // which spares pricing dozens of them at every byte of a long run.
       if (position < insideLongestCopy && last - first > 1) first = last - 1;
       if (first != last && (last - 1)->length == kPayloadMaxCopy) insideLongestCopy = position + kPayloadMaxCopy;
-      blockMatches_.insert(blockMatches_.end(), first, last);
-      blockMatchStart_.push_back(blockMatches_.size());
+      AddLengthRuns(first, last, end - position);
+      lengthRunStart_.push_back(lengthRuns_.size());
+    }
+  }
+
+  // Each length of a position is offered once, by the nearest copy that
+  // reaches it (a longer copy comes from farther), and priced by the gap
+  // range it falls in (a longer copy has a smaller gap); lengths past the
+  // parse's end (`room` bytes on) are not offered.
+  void AddLengthRuns(const Match* first, const Match* last, size_t room) {
+    int length = kPayloadMinCopy;
+    for (const Match* m = first; m != last; ++m) {
+      const Match& match = *m;
+      int longest = static_cast<int>(std::min(static_cast<size_t>(match.length), room));
+      length = std::max(length, match.distance - kMaxGap);
+      if (length > longest) continue;
+      for (int range = RangeOfGap(static_cast<uint32_t>(match.distance - length)); length <= longest; --range) {
+        int lastInRange = std::min(longest, match.distance - static_cast<int>(kFirstGap[range]));
+        if (length > lastInRange) continue;
+        lengthRuns_.push_back({static_cast<uint8_t>(length), static_cast<uint8_t>(lastInRange),
+                               static_cast<uint8_t>(range), match.distance});
+        length = lastInRange + 1;
+      }
     }
   }
 
@@ -555,26 +586,17 @@ class Encoder {
       }
       int32_t* cost = &cost_[i];
       Step* choice = &choice_[i];
-      int length = kPayloadMinCopy;
-      for (size_t m = blockMatchStart_[i]; m < blockMatchStart_[i + 1]; ++m) {
-        const Match& match = blockMatches_[m];
-        int longest = static_cast<int>(std::min<size_t>(static_cast<size_t>(match.length), span - i));
-        length = std::max(length, match.distance - kMaxGap);
-        if (length > longest) continue;
-        // The lengths are priced a range of gaps at a time (a longer copy
-        // has a smaller gap): this loop runs for every length of every copy
-        // offered, dozens a byte in runs.
-        for (int range = RangeOfGap(static_cast<uint32_t>(match.distance - length));; --range) {
-          int lastInRange = std::min(longest, match.distance - static_cast<int>(kFirstGap[range]));
-          const int32_t* price = copyPrice[range];
-          for (; length <= lastInRange; ++length) {
-            int32_t total = here + price[length];
-            if (total < cost[length]) {
-              cost[length] = total;
-              choice[length] = {length, match.distance};
-            }
+      // This loop runs for every length of every copy offered, dozens a
+      // byte in runs.
+      for (size_t r = lengthRunStart_[i]; r < lengthRunStart_[i + 1]; ++r) {
+        const LengthRun& run = lengthRuns_[r];
+        const int32_t* price = copyPrice[run.range];
+        for (int length = run.first; length <= run.last; ++length) {
+          int32_t total = here + price[length];
+          if (total < cost[length]) {
+            cost[length] = total;
+            choice[length] = {length, run.distance};
           }
-          if (length > longest) break;
         }
       }
     }
@@ -801,8 +823,8 @@ class Encoder {
   std::vector<Step> previousSteps_;
   std::vector<TriedPlan> tried_;   // room kept from block to block
   size_t triedPlans_ = 0;
-  std::vector<Match> blockMatches_;       // the copies of every position of the block...
-  std::vector<size_t> blockMatchStart_;   // ...where each position's begin
+  std::vector<LengthRun> lengthRuns_;     // the lengths offered at every position of the block...
+  std::vector<size_t> lengthRunStart_;    // ...where each position's begin
 };
 
 }  // namespace
