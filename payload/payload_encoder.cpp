@@ -1,5 +1,6 @@
 #include "payload/payload_encoder.h"
 
+#include <stdlib.h>
 #include <string.h>
 
 #include <algorithm>
@@ -159,6 +160,11 @@ class MatchFinder {
   // then goes on along the chain of that byte (ChainOfBytesBeyond), which
   // holds only the candidates that have it.
   int Find(size_t position, Match* matches) const {
+    // The ring must still hold the window behind `position`: positions
+    // chained further ahead than the look-ahead given to the constructor
+    // would have taken over its slots, and the chains would point forward
+    // (walks could then circle). That is a fault of the caller; stop.
+    if (added_ > ringMask_ + 1 && added_ - position + kPayloadWindowSize > ringMask_ + 1) abort();
     int found = 0;
     size_t available = std::min<size_t>(kPayloadMaxCopy, size_ - position);
     if (available < static_cast<size_t>(kPayloadMinCopy)) return found;
