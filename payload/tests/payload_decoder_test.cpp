@@ -132,3 +132,17 @@ TEST(PayloadInput, StateFromAFailedDecodeDoesNotCarryOver) {
   EXPECT_TRUE(decoded.bytes == data);
   EXPECT_EQ(DecodeStream({0xBA, 0x80}).bytes.size(), 0u);
 }
+
+TEST(PayloadBitWriter, BitsWrittenAfterATruncationReplaceTheDroppedOnes) {
+  // A parse taken back truncates the stream at a block's start, mostly
+  // inside a byte, and writes other bits from there.
+  for (size_t kept : {0, 3, 8, 13}) {
+    PayloadBitWriter takenBack, straight;
+    takenBack.PutNumberLowFirst(0xFFFFF, 20);
+    takenBack.TruncateTo(kept);
+    for (size_t i = 0; i < kept; ++i) straight.PutBit(1);
+    for (PayloadBitWriter* writer : {&takenBack, &straight}) writer->PutNumberLowFirst(0x2, 5);
+    EXPECT_EQ(takenBack.BitCount(), straight.BitCount()) << kept;
+    EXPECT_EQ(takenBack.Finish(), straight.Finish()) << kept;
+  }
+}
