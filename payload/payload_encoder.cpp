@@ -413,9 +413,12 @@ class Encoder {
   // the last blocks, up to kBlocksTakenBack, are parsed again with other
   // block lengths, which shifts where their symbols fall and usually lets
   // the count meet the limit exactly; the jump is often set up several
-  // blocks before it shows. That costs a few dozen blocks' time at most,
-  // whatever the input's size. If every length jumps, the blocks are
-  // parsed as they were.
+  // blocks before it shows. That costs at most the search of those blocks
+  // and six parses of them, whatever the input's size. If every length
+  // jumps, the blocks are parsed again with the chosen one: as they were
+  // but for a few copies near the ends of the first searches (a stalled
+  // walk follows only chains of positions already added, and more are by
+  // now).
   size_t ParseBlockInStep(size_t start) {
     if (checkpoints_.size() == kBlocksTakenBack) checkpoints_.pop_front();
     checkpoints_.push_back({start, writer_.BitCount(), model_});
