@@ -50,6 +50,7 @@ function(mv_runtime_free_program target entry)
   endif()
   target_sources(${target} PRIVATE $<TARGET_OBJECTS:c_string_functions>)
   target_link_options(${target} PRIVATE -nostartfiles -Wl,--entry,${entry})
+  mv_compact_headers(${target})
 endfunction()
 
 # The i686 setup program is compiled as one unit at its link: helpers are

@@ -7,7 +7,9 @@
 #   --check  also compares the figures with tools/size-budgets.txt and fails
 #            (exit 1) when the stub, a payload stream or a file has grown
 #            past its budget, or when a program that starts without the C
-#            runtime links a static constructor (it would never run).
+#            runtime links a static constructor (it would never run), or
+#            when a program's import tables are not in one read-only
+#            section behind a one-block header (tools/pe_compact.cpp).
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 check=0
@@ -33,8 +35,44 @@ def pe_sections(data):
         at = table + 40 * i
         name = data[at:at + 8].rstrip(b"\0").decode()
         virtual_size, rva, raw_size, raw_offset = struct.unpack_from("<IIII", data, at + 8)
-        sections.append((name, virtual_size, rva, raw_size, raw_offset))
+        flags = struct.unpack_from("<I", data, at + 36)[0]
+        sections.append((name, virtual_size, rva, raw_size, raw_offset, flags))
     return sections, table + 40 * count
+
+
+def image_checksum(data, checksum_at):
+    """16-bit sums with end-around carry, the checksum field left out, plus
+    the file's length."""
+    padded = data[:checksum_at] + b"\0\0\0\0" + data[checksum_at + 4:] + b"\0" * (len(data) % 2)
+    total = sum(struct.unpack_from(f"<{len(padded) // 2}H", padded))
+    while total >> 16:
+        total = (total & 0xFFFF) + (total >> 16)
+    return total + len(data)
+
+
+def layout_problems(data, sections):
+    """What is not as tools/pe_compact.cpp leaves a program: the headers in
+    one 512-byte block, the import directory set and, with the address
+    table, in a read-only section, and the image checksum right."""
+    optional = struct.unpack_from("<I", data, 0x3C)[0] + 24
+    problems = []
+    if struct.unpack_from("<I", data, optional + 60)[0] != 512:
+        problems.append("headers not in one 512-byte block")
+    checksum = struct.unpack_from("<I", data, optional + 64)[0]
+    if checksum and checksum != image_checksum(data, optional + 64):
+        problems.append("wrong image checksum")
+    imports, address_table = (struct.unpack_from("<II", data, optional + 96 + 8 * i) for i in (1, 12))
+    if address_table[0] and not imports[0]:
+        problems.append("no import directory")
+    for what, (rva, size) in (("import directory", imports), ("import address table", address_table)):
+        holder = [s for s in sections if s[2] <= rva and rva + size <= s[2] + s[1]]
+        if not rva:
+            continue
+        if not holder:
+            problems.append(f"{what} outside every section")
+        elif holder[0][5] & 0x80000000:   # IMAGE_SCN_MEM_WRITE
+            problems.append(f"{what} in the writable section {holder[0][0]}")
+    return problems
 
 
 def payload_streams(data, sections):
@@ -42,7 +80,7 @@ def payload_streams(data, sections):
     rsrc = [s for s in sections if s[0] == ".rsrc"]
     if not rsrc:
         return []
-    _, _, base_rva, _, base_offset = rsrc[0]
+    _, _, base_rva, _, base_offset, _ = rsrc[0]
 
     def entries(offset):
         named, numbered = struct.unpack_from("<HH", data, base_offset + offset + 12)
@@ -127,6 +165,7 @@ def static_constructors(map_path):
 
 runtime_free = ["MorvantileSetup.exe", "Morvantile.exe"]
 constructor_problems = []
+layout_failures = []
 figures = {}
 for program in programs:
     path = os.path.join(tree, program)
@@ -145,10 +184,11 @@ for program in programs:
     print(f"\n{name}: {len(data):,} bytes" + (f", payload streams {len(data) - stub:,}, stub {stub:,}" if streams else ""))
     print(f"  {'section':<10} {'in file':>9} {'in memory':>10}")
     print(f"  {'headers':<10} {sections[0][4] if sections else headers_end:>9,}")
-    for sname, virtual_size, _, raw_size, _ in sections:
+    for sname, virtual_size, _, raw_size, _, _ in sections:
         print(f"  {sname:<10} {raw_size:>9,} {virtual_size:>10,}")
     for ident, size in streams:
         print(f"  payload {ident}: {size:,}")
+    layout_failures += [f"{name}: {problem}" for problem in layout_problems(data, sections)]
     if name in runtime_free:
         for source in static_constructors(path + ".map"):
             constructor_problems.append(f"{name}: a static constructor from {source} would never run")
@@ -174,6 +214,9 @@ if check:
             failed = 1
     for problem in constructor_problems:
         print("STARTUP " + problem)
+        failed = 1
+    for problem in layout_failures:
+        print("LAYOUT " + problem)
         failed = 1
     print("\nsize budgets: " + ("EXCEEDED" if failed else "all within"))
     sys.exit(failed)

@@ -1,0 +1,237 @@
+// pe-compact: a build tool of the i686 programs. It gives their headers
+// one 512-byte block instead of two, and their import tables a read-only
+// home.
+//
+//   pe-compact script LD-VERBOSE OUT   the linker's default script (what
+//                                      `ld --verbose` prints), with the
+//                                      import tables moved to the start of
+//                                      .rdata; OUT is the script to link with
+//   pe-compact PROGRAM                 rewrites a program linked with it
+//
+// Why: the PE headers of a program of six sections (DOS header, the
+// linker's 64-byte DOS program, PE headers, section table) take 576 bytes,
+// so the file spends 1,024 on them. Five sections and no DOS program take
+// exactly 512. The import tables lose their own writable section: in
+// .rdata, the loader makes the address table writable while it binds the
+// imports and read-only again after (it finds the table through its data
+// directory), as with other compilers' programs, so no stray write can
+// redirect a system call later. The linker fills that data directory
+// itself but sets the import directory only for a section named .idata;
+// the rewrite sets it to the descriptors at the start of .rdata.
+//
+// The rewrite checks everything it relies on and refuses (status 1, file
+// untouched) anything else. The program's memory image is unchanged but
+// for that directory; only file offsets move. A program already rewritten
+// is left as it is.
+#include <cstdint>
+#include <cstdio>
+#include <cstring>
+#include <fstream>
+#include <iterator>
+#include <string>
+#include <strings.h>
+#include <vector>
+
+namespace {
+
+using Bytes = std::vector<unsigned char>;
+
+constexpr uint32_t kFileAlignment = 512;
+constexpr uint32_t kCompactPeOffset = 0x40;  // right after the DOS header
+constexpr uint32_t kOptionalHeaderSize = 224;  // PE32 with 16 directories
+constexpr uint32_t kSectionHeaderSize = 40;
+constexpr uint32_t kImportDirectory = 1, kSecurityDirectory = 4;
+constexpr uint32_t kImportDescriptorSize = 20;
+
+uint32_t Get16(const Bytes& b, size_t at) { return b[at] | b[at + 1] << 8; }
+uint32_t Get32(const Bytes& b, size_t at) { return Get16(b, at) | Get16(b, at + 2) << 16; }
+void Put32(Bytes& b, size_t at, uint32_t v) {
+    for (int i = 0; i < 4; ++i) b[at + i] = static_cast<unsigned char>(v >> (8 * i));
+}
+
+bool Fail(const char* why) {
+    std::fprintf(stderr, "pe-compact: %s\n", why);
+    return false;
+}
+
+bool ReadFile(const char* path, std::string& text) {
+    std::ifstream in(path, std::ios::binary);
+    if (!in.is_open()) return false;
+    text.assign(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+    return !in.bad();
+}
+
+// Written beside and renamed over, so that a failed write leaves the old
+// file whole.
+bool WriteFile(const char* path, const void* data, size_t size) {
+    std::string partial = std::string(path) + ".partial";
+    std::ofstream out(partial, std::ios::binary | std::ios::trunc);
+    out.write(static_cast<const char*>(data), static_cast<std::streamsize>(size));
+    out.close();
+    return out.good() && std::rename(partial.c_str(), path) == 0;
+}
+
+// Where the brace opened at `open` closes; npos when it does not.
+size_t MatchingBrace(const std::string& script, size_t open) {
+    int depth = 0;
+    for (size_t i = open; i < script.size(); ++i) {
+        if (script[i] == '{') ++depth;
+        if (script[i] == '}' && --depth == 0) return i;
+    }
+    return std::string::npos;
+}
+
+bool MergeImportsIntoRdata(const std::string& verbose, std::string& script) {
+    const std::string rule = "==================================================";
+    size_t begin = verbose.find(rule), end = verbose.rfind(rule);
+    if (begin == std::string::npos || end <= begin) return Fail("no default script in the linker's output");
+    script = verbose.substr(begin + rule.size(), end - begin - rule.size());
+
+    size_t idata = script.find("\n  .idata BLOCK(__section_alignment__) :");
+    size_t open = script.find('{', idata), close = MatchingBrace(script, open);
+    if (idata == std::string::npos || close == std::string::npos) return Fail("no .idata section in the default script");
+    std::string tables = script.substr(open + 1, close - open - 1);
+    if (tables.find(".idata$2") == std::string::npos || tables.find("__IAT_start__") == std::string::npos)
+        return Fail("the default script's .idata section is not as expected");
+    script.erase(idata, close + 1 - idata);
+
+    size_t rdata = script.find("\n  .rdata BLOCK(__section_alignment__) :");
+    size_t rdataOpen = script.find('{', rdata);
+    if (rdata == std::string::npos || rdataOpen == std::string::npos) return Fail("no .rdata section in the default script");
+    script.insert(rdataOpen + 1, tables + "    . = ALIGN(4);\n");
+    return true;
+}
+
+// The image checksum of the PE format: 16-bit sums with end-around carry,
+// the checksum field itself left out, plus the file's length.
+uint32_t ImageChecksum(const Bytes& file, size_t checksumAt) {
+    uint64_t sum = 0;
+    for (size_t i = 0; i < file.size(); i += 2) {
+        if (i == checksumAt || i == checksumAt + 2) continue;
+        sum += file[i] | (i + 1 < file.size() ? file[i + 1] << 8 : 0);
+        sum = (sum & 0xFFFF) + (sum >> 16);
+    }
+    sum = (sum & 0xFFFF) + (sum >> 16);
+    return static_cast<uint32_t>(sum + file.size());
+}
+
+struct Layout {
+    uint32_t pe, optional, sections, count, headersEnd;
+};
+
+bool ReadLayout(const Bytes& file, Layout& layout) {
+    if (file.size() < 0x200 || file[0] != 'M' || file[1] != 'Z') return Fail("not a PE program");
+    layout.pe = Get32(file, 0x3C);
+    if (layout.pe > 0x200 || Get32(file, layout.pe) != 0x4550) return Fail("not a PE program");
+    layout.optional = layout.pe + 24;
+    if (Get16(file, layout.pe + 4) != 0x14C || Get16(file, layout.optional) != 0x10B ||
+        Get16(file, layout.pe + 20) != kOptionalHeaderSize || Get32(file, layout.optional + 92) != 16)
+        return Fail("not an i386 PE32 program with 16 data directories");
+    layout.count = Get16(file, layout.pe + 6);
+    layout.sections = layout.optional + kOptionalHeaderSize;
+    layout.headersEnd = layout.sections + kSectionHeaderSize * layout.count;
+    if (layout.headersEnd > 2 * kFileAlignment || file.size() < 2 * kFileAlignment)
+        return Fail("headers larger than the linker's two 512-byte blocks");
+    return true;
+}
+
+size_t SectionNamed(const Bytes& file, const Layout& layout, const char* name) {
+    for (uint32_t i = 0; i < layout.count; ++i) {
+        size_t at = layout.sections + kSectionHeaderSize * i;
+        if (std::strncmp(reinterpret_cast<const char*>(&file[at]), name, 8) == 0) return at;
+    }
+    return 0;
+}
+
+// Counts the import descriptors at the start of .rdata (0 for a program
+// that imports nothing), each naming a DLL inside the section; -1 if they
+// are not there.
+int ImportDescriptorsAt(const Bytes& file, size_t rdata) {
+    uint32_t rva = Get32(file, rdata + 12), rawSize = Get32(file, rdata + 16), raw = Get32(file, rdata + 20);
+    if (raw + rawSize > file.size()) return -1;
+    for (int count = 0;; ++count) {
+        size_t at = raw + kImportDescriptorSize * count;
+        if (at + kImportDescriptorSize > raw + rawSize) return -1;
+        bool empty = true;
+        for (uint32_t i = 0; i < kImportDescriptorSize; ++i) empty &= file[at + i] == 0;
+        if (empty) return count;
+        uint32_t name = Get32(file, at + 12);
+        if (name < rva || name - rva >= rawSize) return -1;
+        const char* dll = reinterpret_cast<const char*>(&file[raw + name - rva]);
+        size_t length = strnlen(dll, rawSize - (name - rva));
+        if (length < 5 || strcasecmp(dll + length - 4, ".dll") != 0) return -1;
+    }
+}
+
+bool Compact(Bytes& file) {
+    Layout layout;
+    if (!ReadLayout(file, layout)) return false;
+    size_t directories = layout.optional + 96;
+    size_t imports = directories + 8 * kImportDirectory;
+    size_t rdata = SectionNamed(file, layout, ".rdata");
+    if (layout.pe == kCompactPeOffset) {
+        std::puts("pe-compact: already compact");
+        return true;
+    }
+    if (SectionNamed(file, layout, ".idata")) return Fail("the import tables are in .idata: link with the script from `pe-compact script`");
+    if (!rdata) return Fail("no .rdata section");
+    if (Get32(file, imports) != 0) return Fail("the linker set an import directory already");
+    if (Get32(file, directories + 8 * kSecurityDirectory) != 0) return Fail("signed already: compact before signing");
+    if (Get32(file, layout.pe + 12) != 0) return Fail("has a symbol table: strip it first");
+    if (Get32(file, layout.optional + 36) != kFileAlignment || Get32(file, layout.optional + 60) != 2 * kFileAlignment)
+        return Fail("file alignment or header size not the linker's usual 512 and 1,024");
+    if (layout.headersEnd - layout.pe + kCompactPeOffset > kFileAlignment)
+        return Fail("too many sections for one 512-byte header block");
+    for (size_t i = layout.headersEnd; i < 2 * kFileAlignment; ++i)
+        if (file[i] != 0) return Fail("something lies behind the section table");
+    for (uint32_t i = 0; i < layout.count; ++i) {
+        uint32_t raw = Get32(file, layout.sections + kSectionHeaderSize * i + 20);
+        if (raw != 0 && raw < 2 * kFileAlignment) return Fail("a section starts inside the headers");
+    }
+    int descriptors = ImportDescriptorsAt(file, rdata);
+    if (descriptors < 0) return Fail("no import descriptors at the start of .rdata");
+
+    size_t checksumAt = layout.optional + 64;
+    uint32_t checksum = Get32(file, checksumAt);
+    if (checksum != 0 && checksum != ImageChecksum(file, checksumAt)) return Fail("the linker's checksum is not the one computed here");
+
+    if (descriptors > 0) {
+        Put32(file, imports, Get32(file, rdata + 12));
+        Put32(file, imports + 4, kImportDescriptorSize * (descriptors + 1));
+    }
+    Bytes compact(file.begin(), file.begin() + kCompactPeOffset);
+    Put32(compact, 0x3C, kCompactPeOffset);
+    compact.insert(compact.end(), file.begin() + layout.pe, file.begin() + layout.headersEnd);
+    compact.resize(kFileAlignment);
+    compact.insert(compact.end(), file.begin() + 2 * kFileAlignment, file.end());
+
+    uint32_t shift = layout.pe - kCompactPeOffset;
+    Put32(compact, layout.optional - shift + 60, kFileAlignment);
+    for (uint32_t i = 0; i < layout.count; ++i) {
+        size_t raw = layout.sections - shift + kSectionHeaderSize * i + 20;
+        if (Get32(compact, raw) != 0) Put32(compact, raw, Get32(compact, raw) - kFileAlignment);
+    }
+    if (checksum != 0) Put32(compact, checksumAt - shift, ImageChecksum(compact, checksumAt - shift));
+    file.swap(compact);
+    return true;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    if (argc == 4 && std::strcmp(argv[1], "script") == 0) {
+        std::string verbose, script;
+        if (!ReadFile(argv[2], verbose)) return Fail("cannot read the linker's output"), 1;
+        if (!MergeImportsIntoRdata(verbose, script)) return 1;
+        return WriteFile(argv[3], script.data(), script.size()) ? 0 : (Fail("cannot write the script"), 1);
+    }
+    if (argc != 2) {
+        std::fprintf(stderr, "usage: pe-compact script LD-VERBOSE OUT | pe-compact PROGRAM\n");
+        return 2;
+    }
+    std::string text;
+    if (!ReadFile(argv[1], text)) return Fail("cannot read the program"), 1;
+    Bytes file(text.begin(), text.end());
+    if (!Compact(file)) return 1;
+    return WriteFile(argv[1], file.data(), file.size()) ? 0 : (Fail("cannot write the program"), 1);
+}
