@@ -13,13 +13,14 @@ void Append(char* name, size_t* used, size_t limit, const char* text, size_t cou
   for (size_t i = 0; i < count && *used < limit; ++i) name[(*used)++] = text[i];
 }
 
-// "~" and the attempt in base 36: short, and distinct for every attempt.
+// "~" and the attempt in base 36 (0-9, a-z): short, and distinct for every
+// attempt.
 size_t AttemptTag(unsigned attempt, char* tag) {
-  const char digits[] = "0123456789abcdefghijklmnopqrstuvwxyz";
   char reversed[16];
   size_t count = 0;
   do {
-    reversed[count++] = digits[attempt % 36];
+    unsigned digit = attempt % 36;
+    reversed[count++] = static_cast<char>(digit < 10 ? '0' + digit : 'a' + digit - 10);
     attempt /= 36;
   } while (attempt);
   tag[0] = '~';

@@ -74,13 +74,15 @@ int ProcessImagePath(HANDLE process, char* path, DWORD size) {
   DWORD length = size;
   if (fullImageName && fullImageName(process, 0, path, &length) && NameFits(length, size)) return 1;
 
+  // psapi.dll names the kernel32 function without its "K32".
+  static const char kImageFileNameInKernel[] = "K32GetProcessImageFileNameA";
   ImageFileNameFunction imageFileName =
-      (ImageFileNameFunction)(void*)GetProcAddress(kernel, "K32GetProcessImageFileNameA");
+      (ImageFileNameFunction)(void*)GetProcAddress(kernel, kImageFileNameInKernel);
   if (imageFileName && NameFits(imageFileName(process, path, size), size)) return 1;
 
   HMODULE processStatus = LoadLibraryFromSystemFolder(kProcessStatusFileName);
   if (!processStatus) return 0;
-  imageFileName = (ImageFileNameFunction)(void*)GetProcAddress(processStatus, "GetProcessImageFileNameA");
+  imageFileName = (ImageFileNameFunction)(void*)GetProcAddress(processStatus, kImageFileNameInKernel + 3);
   ModuleFileNameFunction moduleFileName =
       (ModuleFileNameFunction)(void*)GetProcAddress(processStatus, "GetModuleFileNameExA");
   int found = (imageFileName && NameFits(imageFileName(process, path, size), size)) ||

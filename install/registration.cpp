@@ -110,7 +110,7 @@ void WriteUninstallEntry(const char* targetFolder) {
   SetTextValue(key, kUninstallStringValue, command);
   SetTextValue(key, kDisplayNameValue, kProductName);
   // What Apps & Features and deployment tools read besides.
-  SetTextValue(key, "QuietUninstallString", quietCommand);
+  SetTextValue(key, kQuietUninstallStringValue, quietCommand);
   SetTextValue(key, "DisplayVersion", "3.04");
   SetTextValue(key, "Publisher", "Quillfern");
   SetTextValue(key, "DisplayIcon", program);

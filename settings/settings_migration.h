@@ -12,7 +12,9 @@ extern const char kUninstallKeyPath[];
 
 // Names and texts of the uninstall entry that the installation writes too;
 // inline, so the program holds each once.
-inline constexpr char kUninstallStringValue[] = "UninstallString";
+inline constexpr char kQuietUninstallStringValue[] = "QuietUninstallString";
+// "UninstallString": the quiet name's tail, so its letters are stored once.
+inline constexpr const char* kUninstallStringValue = kQuietUninstallStringValue + 5;
 inline constexpr char kDisplayNameValue[] = "DisplayName";
 // Quoted, so that a folder with spaces cannot start another program.
 inline constexpr char kUninstallCommandFormat[] = "\"%s\\Morvantile.exe\" /uninstall";

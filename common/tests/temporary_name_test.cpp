@@ -26,6 +26,7 @@ TEST(TemporaryName, IsTheTargetPlusTheSuffixWhereThatFits) {
   EXPECT_EQ(Name("C:\\x\\default.MorvantileSettings", 0), "C:\\x\\default.MorvantileSettings.tmp");
   EXPECT_EQ(Name("C:\\x\\a.dll", 1, ".partial"), "C:\\x\\a.dll~1.partial");
   EXPECT_EQ(Name("C:\\x\\a.dll", 36, ".partial"), "C:\\x\\a.dll~10.partial");
+  EXPECT_EQ(Name("C:\\x\\a.dll", 10 * 36 + 35, ".partial"), "C:\\x\\a.dll~az.partial");
   EXPECT_EQ(Name("dir/file", 0), "dir/file.tmp");
 }
 
