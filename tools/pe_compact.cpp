@@ -1,6 +1,6 @@
 // pe-compact: a build tool of the i686 programs. It gives their headers
-// one 512-byte block instead of two, and their import tables a read-only
-// home.
+// one 512-byte block instead of two, and their import tables and
+// resources read-only memory.
 //
 //   pe-compact script LD-VERBOSE OUT   the linker's default script (what
 //                                      `ld --verbose` prints), with the
@@ -17,7 +17,10 @@
 // directory), as with other compilers' programs, so no stray write can
 // redirect a system call later. The linker fills that data directory
 // itself but sets the import directory only for a section named .idata;
-// the rewrite sets it to the descriptors at the start of .rdata.
+// the rewrite sets it to the descriptors at the start of .rdata. The
+// linker also maps the resources writable, which nothing here needs (the
+// program and the system only read them): the rewrite makes them
+// read-only, as other compilers' programs have them.
 //
 // The rewrite checks everything it relies on and refuses (status 1, file
 // untouched) anything else. The program's memory image is unchanged but
@@ -42,6 +45,7 @@ constexpr uint32_t kOptionalHeaderSize = 224;  // PE32 with 16 directories
 constexpr uint32_t kSectionHeaderSize = 40;
 constexpr uint32_t kImportDirectory = 1, kSecurityDirectory = 4;
 constexpr uint32_t kImportDescriptorSize = 20;
+constexpr uint32_t kSectionWritable = 0x80000000;  // IMAGE_SCN_MEM_WRITE
 
 uint32_t Get16(const Bytes& b, size_t at) { return b[at] | b[at + 1] << 8; }
 uint32_t Get32(const Bytes& b, size_t at) { return Get16(b, at) | Get16(b, at + 2) << 16; }
@@ -210,6 +214,10 @@ bool Compact(Bytes& file) {
     for (uint32_t i = 0; i < layout.count; ++i) {
         size_t raw = layout.sections - shift + kSectionHeaderSize * i + 20;
         if (Get32(compact, raw) != 0) Put32(compact, raw, Get32(compact, raw) - kFileAlignment);
+    }
+    if (size_t resources = SectionNamed(file, layout, ".rsrc")) {
+        size_t flags = resources - shift + 36;
+        Put32(compact, flags, Get32(compact, flags) & ~kSectionWritable);
     }
     if (checksum != 0) Put32(compact, checksumAt - shift, ImageChecksum(compact, checksumAt - shift));
     file.swap(compact);

@@ -53,7 +53,8 @@ def image_checksum(data, checksum_at):
 def layout_problems(data, sections):
     """What is not as tools/pe_compact.cpp leaves a program: the headers in
     one 512-byte block, the import directory set and, with the address
-    table, in a read-only section, and the image checksum right."""
+    table and the resources, in read-only sections, and the image checksum
+    right."""
     optional = struct.unpack_from("<I", data, 0x3C)[0] + 24
     problems = []
     if struct.unpack_from("<I", data, optional + 60)[0] != 512:
@@ -72,6 +73,9 @@ def layout_problems(data, sections):
             problems.append(f"{what} outside every section")
         elif holder[0][5] & 0x80000000:   # IMAGE_SCN_MEM_WRITE
             problems.append(f"{what} in the writable section {holder[0][0]}")
+    resources = [s for s in sections if s[0] == ".rsrc"]
+    if resources and resources[0][5] & 0x80000000:
+        problems.append("resources in a writable section")
     return problems
 
 

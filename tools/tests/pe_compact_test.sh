@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # pe-compact on a small i686 program linked here: one header block less,
-# imports still found through the import directory, a second run changes
-# nothing, and a program it refuses is left as it was.
+# imports still found through the import directory, resources read-only,
+# a second run changes nothing, and a program it refuses is left as it was.
 # Usage: pe_compact_test.sh PE-COMPACT
 set -euo pipefail
 tool=$1
@@ -14,7 +14,11 @@ cat > program.c <<'SOURCE'
 #include <windows.h>
 void __stdcall Entry(void) { MessageBeep(0); ExitProcess(GetTickCount() & 1); }
 SOURCE
-link() { i686-w64-mingw32-gcc -Os -s -nostartfiles -Wl,--entry,_Entry@0 "$@" program.c -lkernel32 -luser32; }
+echo '1 RCDATA { "resource" }' > program.rc
+i686-w64-mingw32-windres -O coff program.rc program.res
+link() {
+  i686-w64-mingw32-gcc -Os -s -nostartfiles -Wl,--entry,_Entry@0 "$@" program.c program.res -lkernel32 -luser32
+}
 i686-w64-mingw32-ld --verbose > ld.txt
 "$tool" script ld.txt compact.ld
 link -o plain.exe                        # the linker's own layout
@@ -26,6 +30,7 @@ before=$(stat -c %s program.exe)
 i686-w64-mingw32-objdump -p program.exe > imports.txt
 grep -q "DLL Name: KERNEL32.dll" imports.txt && grep -q "DLL Name: USER32.dll" imports.txt &&
   grep -q "ExitProcess" imports.txt || fail "the imports are not found through the import directory"
+i686-w64-mingw32-objdump -h program.exe | grep -A1 " \.rsrc " | grep -q READONLY || fail "the resources are writable"
 cp program.exe once.exe
 "$tool" program.exe >/dev/null
 cmp -s program.exe once.exe || fail "a second run changed the program"
