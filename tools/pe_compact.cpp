@@ -24,8 +24,8 @@
 //
 // The rewrite checks everything it relies on and refuses (status 1, file
 // untouched) anything else. The program's memory image is unchanged but
-// for that directory; only file offsets move. A program already rewritten
-// is left as it is.
+// for that directory and the resources' protection; only file offsets
+// move. A program already rewritten is left as it is.
 #include <cstdint>
 #include <cstdio>
 #include <cstring>
@@ -124,7 +124,7 @@ struct Layout {
 };
 
 bool ReadLayout(const Bytes& file, Layout& layout) {
-    if (file.size() < 0x200 || file[0] != 'M' || file[1] != 'Z') return Fail("not a PE program");
+    if (file.size() < 2 * kFileAlignment || file[0] != 'M' || file[1] != 'Z') return Fail("not a PE program");
     layout.pe = Get32(file, 0x3C);
     if (layout.pe > 0x200 || Get32(file, layout.pe) != 0x4550) return Fail("not a PE program");
     layout.optional = layout.pe + 24;
@@ -134,8 +134,7 @@ bool ReadLayout(const Bytes& file, Layout& layout) {
     layout.count = Get16(file, layout.pe + 6);
     layout.sections = layout.optional + kOptionalHeaderSize;
     layout.headersEnd = layout.sections + kSectionHeaderSize * layout.count;
-    if (layout.headersEnd > 2 * kFileAlignment || file.size() < 2 * kFileAlignment)
-        return Fail("headers larger than the linker's two 512-byte blocks");
+    if (layout.headersEnd > 2 * kFileAlignment) return Fail("headers larger than the linker's two 512-byte blocks");
     return true;
 }
 
