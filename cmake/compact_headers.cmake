@@ -1,6 +1,7 @@
-# The shipped i686 programs get their headers in one 512-byte block and
-# their import tables in read-only .rdata: linked with a script that moves
-# the tables there, then rewritten by tools/pe_compact.cpp, which says why.
+# The shipped i686 programs get their headers in one 512-byte block, their
+# import tables in read-only .rdata and read-only resources: linked with a
+# script that moves the tables there, then rewritten by
+# tools/pe_compact.cpp, which says why.
 # (A PE32+ header with five sections does not fit 512 bytes: x86_64
 # programs keep the linker's layout.)
 if(WIN32 AND CMAKE_SIZEOF_VOID_P EQUAL 4)

@@ -8,8 +8,9 @@
 #            (exit 1) when the stub, a payload stream or a file has grown
 #            past its budget, or when a program that starts without the C
 #            runtime links a static constructor (it would never run), or
-#            when a program's import tables are not in one read-only
-#            section behind a one-block header (tools/pe_compact.cpp).
+#            when a program has lost the layout tools/pe_compact.cpp gives
+#            it (one header block, import tables and resources read-only,
+#            a right checksum).
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 check=0
@@ -66,9 +67,9 @@ def layout_problems(data, sections):
     if address_table[0] and not imports[0]:
         problems.append("no import directory")
     for what, (rva, size) in (("import directory", imports), ("import address table", address_table)):
-        holder = [s for s in sections if s[2] <= rva and rva + size <= s[2] + s[1]]
         if not rva:
             continue
+        holder = [s for s in sections if s[2] <= rva and rva + size <= s[2] + s[1]]
         if not holder:
             problems.append(f"{what} outside every section")
         elif holder[0][5] & 0x80000000:   # IMAGE_SCN_MEM_WRITE
