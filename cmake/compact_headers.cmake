@@ -16,9 +16,10 @@ if(WIN32 AND CMAKE_SIZEOF_VOID_P EQUAL 4)
     message(FATAL_ERROR "${CMAKE_LINKER} --verbose failed: no default script to start from")
   endif()
   add_custom_command(OUTPUT ${MV_PE_COMPACT}
-    COMMAND ${MV_HOST_CXX} -std=c++17 -O1 -Wall -Wextra -Werror -o ${MV_PE_COMPACT}
-            ${CMAKE_SOURCE_DIR}/tools/pe_compact.cpp
-    DEPENDS ${CMAKE_SOURCE_DIR}/tools/pe_compact.cpp
+    COMMAND ${MV_HOST_CXX} -std=c++17 -O1 -Wall -Wextra -Werror -I${CMAKE_SOURCE_DIR} -o ${MV_PE_COMPACT}
+            ${CMAKE_SOURCE_DIR}/tools/pe_compact.cpp ${CMAKE_SOURCE_DIR}/common/host_files.cpp
+    DEPENDS ${CMAKE_SOURCE_DIR}/tools/pe_compact.cpp ${CMAKE_SOURCE_DIR}/common/host_files.cpp
+            ${CMAKE_SOURCE_DIR}/common/host_files.h
     COMMENT "Building the host PE compacting tool")
   add_custom_command(OUTPUT ${MV_COMPACT_SCRIPT}
     COMMAND ${MV_PE_COMPACT} script ${tools}/ld-default.txt ${MV_COMPACT_SCRIPT}
@@ -31,10 +32,12 @@ endif()
 if(NOT WIN32 AND BUILD_TESTING)
   find_program(MV_I686_GCC i686-w64-mingw32-gcc)
   if(MV_I686_GCC)
-    add_executable(pe-compact tools/pe_compact.cpp)
+    add_executable(pe-compact tools/pe_compact.cpp common/host_files.cpp)
+    target_include_directories(pe-compact PRIVATE ${CMAKE_SOURCE_DIR})
     mv_warnings(pe-compact)
     add_test(NAME pe_compact COMMAND bash ${CMAKE_SOURCE_DIR}/tools/tests/pe_compact_test.sh
                                      $<TARGET_FILE:pe-compact>)
+    set_tests_properties(pe_compact PROPERTIES LABELS native)
   endif()
 endif()
 

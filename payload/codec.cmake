@@ -14,7 +14,7 @@ if(NOT WIN32)
   target_link_libraries(payload_encoder PUBLIC payload_codec)
   mv_warnings(payload_encoder)
 
-  add_executable(payload-tool ${CMAKE_CURRENT_LIST_DIR}/payload_tool.cpp)
+  add_executable(payload-tool ${CMAKE_CURRENT_LIST_DIR}/payload_tool.cpp ${CMAKE_SOURCE_DIR}/common/host_files.cpp)
   target_link_libraries(payload-tool PRIVATE payload_encoder)
   set_target_properties(payload-tool PROPERTIES RUNTIME_OUTPUT_DIRECTORY ${CMAKE_BINARY_DIR})
   mv_warnings(payload-tool)

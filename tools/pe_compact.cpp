@@ -29,15 +29,15 @@
 #include <cstdint>
 #include <cstdio>
 #include <cstring>
-#include <fstream>
-#include <iterator>
 #include <string>
 #include <strings.h>
 #include <vector>
 
+#include "common/host_files.h"
+
 namespace {
 
-using Bytes = std::vector<unsigned char>;
+using Bytes = std::vector<uint8_t>;
 
 constexpr uint32_t kFileAlignment = 512;
 constexpr uint32_t kCompactPeOffset = 0x40;  // right after the DOS header
@@ -56,23 +56,6 @@ void Put32(Bytes& b, size_t at, uint32_t v) {
 bool Fail(const char* why) {
     std::fprintf(stderr, "pe-compact: %s\n", why);
     return false;
-}
-
-bool ReadFile(const char* path, std::string& text) {
-    std::ifstream in(path, std::ios::binary);
-    if (!in.is_open()) return false;
-    text.assign(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
-    return !in.bad();
-}
-
-// Written beside and renamed over, so that a failed write leaves the old
-// file whole.
-bool WriteFile(const char* path, const void* data, size_t size) {
-    std::string partial = std::string(path) + ".partial";
-    std::ofstream out(partial, std::ios::binary | std::ios::trunc);
-    out.write(static_cast<const char*>(data), static_cast<std::streamsize>(size));
-    out.close();
-    return out.good() && std::rename(partial.c_str(), path) == 0;
 }
 
 // Where the brace opened at `open` closes; npos when it does not.
@@ -226,19 +209,19 @@ bool Compact(Bytes& file) {
 }  // namespace
 
 int main(int argc, char** argv) {
+    Bytes input;
     if (argc == 4 && std::strcmp(argv[1], "script") == 0) {
-        std::string verbose, script;
-        if (!ReadFile(argv[2], verbose)) return Fail("cannot read the linker's output"), 1;
-        if (!MergeImportsIntoRdata(verbose, script)) return 1;
-        return WriteFile(argv[3], script.data(), script.size()) ? 0 : (Fail("cannot write the script"), 1);
+        std::string script;
+        if (!ReadWholeFile(argv[2], &input)) return Fail("cannot read the linker's output"), 1;
+        if (!MergeImportsIntoRdata(std::string(input.begin(), input.end()), script)) return 1;
+        const uint8_t* text = reinterpret_cast<const uint8_t*>(script.data());
+        return WriteFileAtomically(argv[3], text, script.size()) ? 0 : (Fail("cannot write the script"), 1);
     }
     if (argc != 2) {
         std::fprintf(stderr, "usage: pe-compact script LD-VERBOSE OUT | pe-compact PROGRAM\n");
         return 2;
     }
-    std::string text;
-    if (!ReadFile(argv[1], text)) return Fail("cannot read the program"), 1;
-    Bytes file(text.begin(), text.end());
-    if (!Compact(file)) return 1;
-    return WriteFile(argv[1], file.data(), file.size()) ? 0 : (Fail("cannot write the program"), 1);
+    if (!ReadWholeFile(argv[1], &input)) return Fail("cannot read the program"), 1;
+    if (!Compact(input)) return 1;
+    return WriteFileAtomically(argv[1], input.data(), input.size()) ? 0 : (Fail("cannot write the program"), 1);
 }

@@ -12,7 +12,16 @@ fail() { echo "pe_compact_test: FAILED: $*" >&2; exit 1; }
 
 cat > program.c <<'SOURCE'
 #include <windows.h>
-void __stdcall Entry(void) { MessageBeep(0); ExitProcess(GetTickCount() & 1); }
+#ifdef MORE_SECTIONS
+int counter = 5;   /* .data */
+#endif
+void __stdcall Entry(void) {
+  MessageBeep(0);
+#ifdef MORE_SECTIONS
+  counter += (int)GetTickCount();
+#endif
+  ExitProcess(GetTickCount() & 1);
+}
 SOURCE
 echo '1 RCDATA { "resource" }' > program.rc
 i686-w64-mingw32-windres -O coff program.rc program.res
@@ -44,4 +53,11 @@ refused plain.exe "a program with its imports in .idata"
 link -o damaged.exe -Wl,-T,compact.ld
 printf '\x5a' | dd of=damaged.exe bs=1 seek=1100 conv=notrunc 2>/dev/null
 refused damaged.exe "a program whose checksum does not match"
+link -o unsigned.exe -Wl,-T,compact.ld
+openssl req -x509 -newkey rsa:2048 -nodes -days 1 -subj "/CN=pe-compact test" \
+  -keyout key.pem -out cert.pem 2>/dev/null
+osslsigncode sign -certs cert.pem -key key.pem -in unsigned.exe -out signed.exe >/dev/null
+refused signed.exe "a signed program, whose signature the rewrite would break"
+link -o six.exe -Wl,-T,compact.ld -DMORE_SECTIONS -Wl,--dynamicbase   # .data and .reloc besides
+refused six.exe "a program of six sections, whose headers do not fit one block"
 echo "pe_compact_test: passed"
