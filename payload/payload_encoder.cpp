@@ -89,10 +89,13 @@ PayloadCopyCode PayloadCopyCodeFor(int length, int distance) {
 
 namespace {
 
+// Kept for every position of a block (dozens of them a byte in runs):
+// four bytes each.
 struct Match {
-  int length;
-  int distance;
+  uint16_t length;
+  uint16_t distance;
 };
+static_assert(kPayloadWindowSize <= 0xFFFF, "a distance fits a Match");
 
 // Each copy found at a position is longer than the one before.
 const int kMostMatches = kPayloadMaxCopy - kPayloadMinCopy + 1;
@@ -174,7 +177,7 @@ class MatchFinder {
       // as its distance (every chain holds the run's positions in a row),
       // until the longest: the same copies, without the walk.
       for (int distance = kPayloadMinCopy; distance <= kPayloadMaxCopy; ++distance)
-        matches[found++] = {distance, distance};
+        matches[found++] = {static_cast<uint16_t>(distance), static_cast<uint16_t>(distance)};
       return found;
     }
     int best = kPayloadMinCopy - 1;
@@ -193,7 +196,7 @@ class MatchFinder {
         size_t length = CommonLength(source, here, limit);
         if (length > static_cast<size_t>(best) && length + kMaxGap >= distance) {
           best = static_cast<int>(length);
-          matches[found++] = {best, static_cast<int>(distance)};
+          matches[found++] = {static_cast<uint16_t>(best), static_cast<uint16_t>(distance)};
           if (length == available) break;
           fruitless = -1;
         }
@@ -584,34 +587,41 @@ class Encoder {
             kPayloadRangeBits[range] * kPriceScale;
     size_t span = end - start;
     cost_.assign(span + 1, std::numeric_limits<int32_t>::max());
-    choice_.assign(span + 1, Step{0, 0});
+    choice_.assign(span + 1, 0);
     cost_[0] = 0;
     for (size_t i = 0; i < span; ++i) {
       int32_t here = cost_[i];
       int32_t literal = here + price_[data_[start + i]];
       if (literal < cost_[i + 1]) {
         cost_[i + 1] = literal;
-        choice_[i + 1] = {1, 0};
+        choice_[i + 1] = Packed({1, 0});
       }
-      int32_t* cost = &cost_[i];
-      Step* choice = &choice_[i];
+      int32_t* __restrict cost = &cost_[i];
+      uint32_t* __restrict choice = &choice_[i];
       // This loop runs for every length of every copy offered, dozens a
-      // byte in runs.
+      // byte in runs: without branches, whose outcome is a coin toss here.
       for (size_t r = lengthRunStart_[i]; r < lengthRunStart_[i + 1]; ++r) {
         const LengthRun& run = lengthRuns_[r];
         const int32_t* price = copyPrice[run.range];
+        const uint32_t from = Packed({0, run.distance});
         for (int length = run.first; length <= run.last; ++length) {
           int32_t total = here + price[length];
-          if (total < cost[length]) {
-            cost[length] = total;
-            choice[length] = {length, run.distance};
-          }
+          bool cheaper = total < cost[length];
+          cost[length] = cheaper ? total : cost[length];
+          choice[length] = cheaper ? (from | static_cast<uint32_t>(length)) : choice[length];
         }
       }
     }
     steps_.clear();
-    for (size_t i = span; i > 0; i -= static_cast<size_t>(choice_[i].length)) steps_.push_back(choice_[i]);
+    for (size_t i = span; i > 0; i -= static_cast<size_t>(steps_.back().length)) steps_.push_back(Unpacked(choice_[i]));
   }
+
+  // A step as distance << 8 | length: the parse's inner loop stores four
+  // bytes, and without a branch.
+  static uint32_t Packed(Step step) {
+    return static_cast<uint32_t>(step.distance) << 8 | static_cast<uint32_t>(step.length);
+  }
+  static Step Unpacked(uint32_t packed) { return {static_cast<int>(packed & 0xFF), static_cast<int>(packed >> 8)}; }
 
   static bool SameSteps(const std::vector<Step>& a, const std::vector<Step>& b) {
     if (a.size() != b.size()) return false;
@@ -826,7 +836,7 @@ class Encoder {
   std::deque<Checkpoint> checkpoints_;   // the last blocks' starts
   int price_[kPayloadSymbols];
   std::vector<int32_t> cost_;   // quarter bits; a block stays far below 2^31
-  std::vector<Step> choice_;
+  std::vector<uint32_t> choice_;   // Packed steps
   std::vector<Step> steps_;
   std::vector<Step> bestSteps_;
   std::vector<Step> previousSteps_;

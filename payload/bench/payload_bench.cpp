@@ -159,7 +159,7 @@ static bool MeasureHardInputs() {
     const char* name;
     std::vector<uint8_t> bytes;
   };
-  std::vector<Input> inputs(10, Input{"", std::vector<uint8_t>(size)});
+  std::vector<Input> inputs(12, Input{"", std::vector<uint8_t>(size)});
   inputs[0].name = "noise over a, b";
   inputs[1].name = "noise over ACGT";
   inputs[2].name = "noise, all bytes";
@@ -175,6 +175,10 @@ static bool MeasureHardInputs() {
   // differ and most of the seven are tried.
   inputs[9].name = "48 KB: a, 20% b";
   inputs[9].bytes.resize(48u << 10);
+  inputs[10].name = "4 KB: a, 2% b";   // one block, all seven plans
+  inputs[10].bytes.resize(4u << 10);
+  inputs[11].name = "64 KB: a, 10% b, c, d";
+  inputs[11].bytes.resize(64u << 10);
   for (size_t i = 0; i < size; ++i) {
     inputs[0].bytes[i] = static_cast<uint8_t>('a' + next() % 2);
     inputs[1].bytes[i] = static_cast<uint8_t>("ACGT"[next() % 4]);
@@ -197,6 +201,8 @@ static bool MeasureHardInputs() {
     if (next() % 12 == 0) letter ^= 'a' ^ 'b';   // a run ends with a chance of 1 in 12 a byte
   }
   for (uint8_t& byte : inputs[9].bytes) byte = next() % 100 < 20 ? 'b' : 'a';
+  for (uint8_t& byte : inputs[10].bytes) byte = next() % 100 < 2 ? 'b' : 'a';
+  for (uint8_t& byte : inputs[11].bytes) byte = next() % 100 < 10 ? static_cast<uint8_t>('b' + next() % 3) : 'a';
   bool ok = true;
   for (const Input& input : inputs) {
     Speeds speeds = Time(input.bytes);
