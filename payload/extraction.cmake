@@ -14,7 +14,7 @@ target_compile_options(payload_extraction PRIVATE -fno-exceptions -fno-rtti)
 # mv_payload_resource_script(<out-var> <rc file> [<type> <id> <input> <depends>]...
 #                            [CHECKS <id>=<stream>...]):
 # writes the resource script and the rules that encode each input, and the
-# payload table (resource PAYLOAD_TABLE 1) that records what each stream
+# payload table (resource RCDATA 1) that records what each stream
 # decodes to. CHECKS adds table entries of streams
 # made elsewhere (the tests use it to describe damaged resources).
 function(mv_payload_resource_script out_streams rc_file)
@@ -61,7 +61,7 @@ function(mv_payload_resource_script out_streams rc_file)
                      COMMENT "Recording the payload table"
                      VERBATIM)
   list(APPEND streams ${table})
-  string(APPEND script "1 PAYLOAD_TABLE \"${table}\"\n")
+  string(APPEND script "1 RCDATA \"${table}\"\n")
   file(GENERATE OUTPUT ${rc_file} CONTENT "${script}")
   set_source_files_properties(${rc_file} PROPERTIES OBJECT_DEPENDS "${streams}")
   set(${out_streams} ${streams} PARENT_SCOPE)
@@ -74,6 +74,9 @@ mv_payload_resource_script(payload_streams ${payload_rc}
     FILE_RESOURCE 116 ${CMAKE_SOURCE_DIR}/resources/licence.txt ${CMAKE_SOURCE_DIR}/resources/licence.txt
     FILE_RESOURCE 118 $<TARGET_FILE:ProcessStatusLibrary> ProcessStatusLibrary)
 add_library(payload_resources OBJECT ${payload_rc} ${payload_streams})
+# The setup compiles this script together with its own resources.
+set(MV_SETUP_PAYLOAD_RC ${payload_rc} PARENT_SCOPE)
+set(MV_SETUP_PAYLOAD_STREAMS ${payload_streams} PARENT_SCOPE)
 
 if(BUILD_TESTING)
   # The test program carries the four real payloads and streams of its own:

@@ -70,7 +70,7 @@ const unsigned char* ResourceBytes(const char* type, WORD id, DWORD* size) {
 }
 
 const unsigned char* FindPayloadTable(DWORD* size) {
-  return ResourceBytes(kPayloadTableType, kPayloadTableId, size);
+  return ResourceBytes(MAKEINTRESOURCEA(kPayloadTableResourceType), kPayloadTableId, size);
 }
 
 // 1 when the decoded bytes are exactly what the table records for `id`.

@@ -1,7 +1,7 @@
 // Payloads among the program's own resources: compressed streams of type
 // "FILE_RESOURCE" decoded into a file (mode 1) or into a text (mode 2).
 // Every payload is checked before it is used: its decoded length and CRC-32
-// must be those its entry in the payload table (resource "PAYLOAD_TABLE" 1,
+// must be those its entry in the payload table (resource RCDATA 1,
 // made by payload-tool at build time) records. A payload that fails the
 // check, or that the table does not list, is never written or handed out.
 #pragma once

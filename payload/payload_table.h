@@ -14,7 +14,8 @@
 #include <stddef.h>
 #include <stdint.h>
 
-const char kPayloadTableType[] = "PAYLOAD_TABLE";
+// The table is raw data: resource type RCDATA, identifier 1.
+const uint16_t kPayloadTableResourceType = 10;
 const uint16_t kPayloadTableId = 1;
 const size_t kPayloadTableHeaderSize = 8;
 const size_t kPayloadTableEntrySize = 12;

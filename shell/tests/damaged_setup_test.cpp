@@ -14,6 +14,7 @@
 #include "common/memory.h"
 #include "common/tests/test_registry.h"
 #include "payload/payload_decoder.h"
+#include "payload/payload_table.h"
 #include "shell/tests/setup_driver.h"
 
 namespace {
@@ -42,7 +43,8 @@ uint16_t Read16(const std::string& image, size_t at) {
 }
 
 // Where a resource's bytes lie in the program file, found by walking the
-// PE headers and the resource directory: type (a name), id, first language.
+// PE headers and the resource directory: type (a name or a number), id,
+// first language.
 struct Span {
   size_t offset = 0, size = 0;
 };
@@ -61,11 +63,15 @@ class PeResources {
     root_ = Offset(resourceRva);
   }
 
-  Span Find(const char* typeName, WORD id) const {
+  Span Find(const char* typeName, WORD id) const { return Find(typeName, 0, id); }
+  Span Find(WORD typeId, WORD id) const { return Find(nullptr, typeId, id); }
+
+ private:
+  Span Find(const char* typeName, WORD typeId, WORD id) const {
     Span span;
     if (!root_) return span;
     size_t typeDir = 0, idDir = 0, languageDir = 0;
-    if (!Child(root_, typeName, 0, &typeDir) || !Child(typeDir, nullptr, id, &idDir) ||
+    if (!Child(root_, typeName, typeId, &typeDir) || !Child(typeDir, nullptr, id, &idDir) ||
         !Child(idDir, nullptr, 0xFFFF, &languageDir))
       return span;
     // languageDir here is the data entry: RVA and size.
@@ -74,7 +80,6 @@ class PeResources {
     return span;
   }
 
- private:
   size_t Offset(uint32_t rva) const {
     for (unsigned i = 0; i < sections_; ++i) {
       const size_t section = sectionTable_ + 40 * i;
@@ -242,7 +247,7 @@ TEST_F(DamagedSetup, AStreamThatDecodesToWrongBytesInAnyPayloadIsReportedAndNoth
 }
 
 TEST_F(DamagedSetup, ADamagedPayloadTableIsReportedAndNothingInstalled) {
-  const Span table = PeResources(image_).Find("PAYLOAD_TABLE", 1);
+  const Span table = PeResources(image_).Find(kPayloadTableResourceType, kPayloadTableId);
   ASSERT_EQ(table.size, 8u + 4 * 12 + 4) << "a table of the four payloads";
   RunDamagedCopy("setup-table-length", table.offset + 8 + 12 + 4, '\x01');   // length of the 2nd entry
   RunDamagedCopy("setup-table-id", table.offset + 8, '\x01');                  // id 101 becomes 100
