@@ -73,8 +73,9 @@ mv_payload_resource_script(payload_streams ${payload_rc}
     FILE_RESOURCE 102 $<TARGET_FILE:MorvantileLibrary> MorvantileLibrary
     FILE_RESOURCE 116 ${CMAKE_SOURCE_DIR}/resources/licence.txt ${CMAKE_SOURCE_DIR}/resources/licence.txt
     FILE_RESOURCE 118 $<TARGET_FILE:ProcessStatusLibrary> ProcessStatusLibrary)
-add_library(payload_resources OBJECT ${payload_rc} ${payload_streams})
-# The setup compiles this script together with its own resources.
+# The setup compiles this script together with its own resources; this
+# target makes the streams and their table first.
+add_custom_target(setup_payload_streams DEPENDS ${payload_streams})
 set(MV_SETUP_PAYLOAD_RC ${payload_rc} PARENT_SCOPE)
 set(MV_SETUP_PAYLOAD_STREAMS ${payload_streams} PARENT_SCOPE)
 
