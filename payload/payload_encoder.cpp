@@ -693,7 +693,21 @@ class Encoder {
     }
 
     size_t position = start;
+    size_t landingLookedThrough = 0;   // a block may meet the limit more than once
     for (auto step = steps_.rbegin(); step != steps_.rend() && position < blockEnd; ++step) {
+      if (position >= landingLookedThrough && LimitWithinLanding()) {
+        if (!PlanLandsOnTheLimit(position, step, &landingLookedThrough) && FindPathOntoTheLimit()) {
+          size_t planned = position;
+          for (const Step& landing : landingPath_) {
+            Emit(position, landing);
+            position += static_cast<size_t>(landing.length);
+          }
+          // The plan goes on where it meets the landing's end; if it does
+          // not, the next block parses on from there.
+          for (; step != steps_.rend() && planned < position; ++step) planned += static_cast<size_t>(step->length);
+          if (planned != position || step == steps_.rend() || position >= blockEnd) return position;
+        }
+      }
       if (NearTheCountLimit()) {
         const Step* next = step + 1 != steps_.rend() ? &*(step + 1) : nullptr;
         Step safe;
@@ -821,6 +835,119 @@ class Encoder {
     return true;
   }
 
+  // Landing on the limit. A symbol whose leaf hangs from the root passes
+  // the root by, so the root count meets the limit only if the symbol that
+  // takes the children's sum to it is another one. When one symbol is most
+  // of the input (a byte that is most of noise), its leaf hangs from the
+  // root and most steps are that symbol: two steps of look-ahead then
+  // often find no way round, and each jump costs parsing the last blocks
+  // again, or, if that fails too, the model. So once a block comes within
+  // this many symbols of the limit, its plan is tried up to the limit, and
+  // if it would jump, the latest change to it that meets the limit is
+  // searched for.
+  static const int kLandingSteps = 32;
+  // Steps a landing may take after the change (the literal wherever it
+  // does not jump), and the plan's steps tried: about as many as there
+  // were to the limit (a few symbols leave the sum as it was).
+  static const int kLandingWalk = kLandingSteps + 8;
+  // Steps tried on a copy of the model in one search, at most: a search
+  // costs a small part of what coding the thousand or so symbols between
+  // two halvings does, whether it finds a landing or not.
+  static const int kLandingTrials = 256;
+
+  // A leaf hangs from the root, and the children's sum is this close to
+  // the limit (not past it).
+  bool LimitWithinLanding() const {
+    if (model_.left[kPayloadRoot] <= kPayloadInternalNodes && model_.right[kPayloadRoot] <= kPayloadInternalNodes)
+      return false;
+    int sum = RootChildrenSum(model_);
+    return model_.count[kPayloadRoot] < kPayloadCountLimit && sum < kPayloadCountLimit &&
+           sum >= kPayloadCountLimit - kLandingSteps;
+  }
+
+  // Codes the plan from `step` on copies of the model until the counts are
+  // halved (true) or the root jumps (false); keeps each step's position and
+  // the model before it, and in `lookedThrough` the position after the
+  // last step tried. Undecided (true) when the plan or the steps tried end
+  // first: the plan is looked at again from there, or the next block's.
+  bool PlanLandsOnTheLimit(size_t position, std::vector<Step>::const_reverse_iterator step, size_t* lookedThrough) {
+    landingPlan_.clear();
+    landingPositions_.clear();
+    landingModels_.resize(1);
+    landingModels_[0] = model_;
+    for (int tried = 0; tried < kLandingWalk && step != steps_.crend() && position < size_; ++tried, ++step) {
+      landingPlan_.push_back(*step);
+      landingPositions_.push_back(position);
+      landingModels_.push_back(landingModels_.back());
+      PayloadModel& after = landingModels_.back();
+      int root = after.count[kPayloadRoot];
+      UpdatePayloadModel(&after, SymbolOf(position, *step));
+      position += static_cast<size_t>(step->length);
+      bool halved = after.count[kPayloadRoot] < root;
+      if (halved || PastTheLimit(after)) {
+        *lookedThrough = position;
+        return halved;
+      }
+    }
+    *lookedThrough = position;
+    return true;
+  }
+
+  // From `position` on `model`: the literal wherever it does not jump,
+  // else the first copy that does not; into landingPath_ until the counts
+  // are halved (true) or no step is left.
+  bool WalkOntoTheLimit(PayloadModel model, size_t position) {
+    std::vector<Step> steps;
+    PayloadModel after;
+    for (int walked = 0; walked < kLandingWalk && position < size_; ++walked) {
+      StepsWithin(position, &steps);
+      const Step* taken = nullptr;
+      for (auto step = steps.rbegin(); step != steps.rend() && !taken && landingTrials_ > 0; ++step)   // the literal first
+        if (--landingTrials_, !Misses(model, position, *step, &after)) taken = &*step;
+      if (!taken) return false;
+      int root = model.count[kPayloadRoot];
+      landingPath_.push_back(*taken);
+      model = after;
+      position += static_cast<size_t>(taken->length);
+      if (model.count[kPayloadRoot] < root) return true;
+    }
+    return false;
+  }
+
+  // The latest change to the plan tried by PlanLandsOnTheLimit after which
+  // a walk meets the limit: the plan up to there, the change and the walk,
+  // into landingPath_. False when there is none.
+  bool FindPathOntoTheLimit() {
+    std::vector<Step> steps;
+    PayloadModel after;
+    landingTrials_ = kLandingTrials;
+    for (size_t changed = landingPlan_.size(); changed-- > 0 && landingTrials_ > 0;) {
+      const size_t position = landingPositions_[changed];
+      const PayloadModel& before = landingModels_[changed];
+      StepsWithin(position, &steps);
+      for (const Step& step : steps) {
+        if (step.length == landingPlan_[changed].length && step.distance == landingPlan_[changed].distance) continue;
+        if (landingTrials_-- <= 0) return false;
+        if (Misses(before, position, step, &after)) continue;
+        landingPath_.assign(landingPlan_.begin(), landingPlan_.begin() + static_cast<std::ptrdiff_t>(changed));
+        landingPath_.push_back(step);
+        if (after.count[kPayloadRoot] < before.count[kPayloadRoot] ||
+            WalkOntoTheLimit(after, position + static_cast<size_t>(step.length)))
+          return true;
+      }
+    }
+    return false;
+  }
+
+  // StepsAt, where the copies are known; beyond them, the literal.
+  void StepsWithin(size_t position, std::vector<Step>* steps) const {
+    if (position - rawFrom_ + 1 < rawStart_.size()) {
+      StepsAt(position, steps);
+    } else {
+      steps->assign(1, Step{1, 0});
+    }
+  }
+
   const uint8_t* data_;
   size_t size_;
   PayloadEncoderOptions options_;
@@ -841,6 +968,11 @@ class Encoder {
   std::vector<Step> bestSteps_;
   std::vector<Step> previousSteps_;
   std::vector<TriedPlan> tried_;   // room kept from block to block
+  std::vector<Step> landingPlan_;            // the plan's steps up to the limit...
+  std::vector<size_t> landingPositions_;     // ...their positions...
+  std::vector<PayloadModel> landingModels_;  // ...and the model before each, and after the last
+  std::vector<Step> landingPath_;            // the steps onto the limit
+  int landingTrials_ = 0;                    // left to the search
   size_t triedPlans_ = 0;
   std::vector<LengthRun> lengthRuns_;     // the lengths offered at every position of the block...
   std::vector<size_t> lengthRunStart_;    // ...where each position's begin
