@@ -106,7 +106,7 @@ class MatchFinder {
   // positions may have been added (a block and its look-ahead). Positions
   // before `first` are never chained: searches start a window after it.
   MatchFinder(const uint8_t* data, size_t size, int chainDepth, size_t lookAhead, size_t first)
-      : data_(data), size_(size), chainDepth_(chainDepth), added_(first) {
+      : data_(data), size_(size), chainDepth_(chainDepth), first_(first), added_(first) {
     // The chains live in a ring that holds the window and the look-ahead:
     // memory and cache footprint stay small whatever the input's size.
     // A small input needs neither a slot for more positions than it has
@@ -186,7 +186,20 @@ class MatchFinder {
     int32_t candidate = Previous(0, position);
     int fruitless = 0;       // candidates walked since the last longer copy
     size_t anchor = 0;       // nonzero: walking by the bytes at here + anchor
-    for (int budget = chainDepth_; candidate >= 0 && budget > 0; --budget) {
+    int budget = chainDepth_;
+    if (int run = RunCopies(position, available)) {
+      // The walk would visit distance 1, 2, 3 and on, each a copy as long
+      // as its distance, every level's chain going back one position at a
+      // time: it takes up from where those copies end.
+      for (int distance = kPayloadMinCopy; distance <= run; ++distance)
+        matches[found++] = {static_cast<uint16_t>(distance), static_cast<uint16_t>(distance)};
+      best = run;
+      reached = static_cast<size_t>(run);
+      level = HighestLevelFor(0, best, position);
+      candidate = static_cast<int32_t>(position) - run - 1;
+      budget -= run;
+    }
+    for (; candidate >= 0 && budget > 0; --budget) {
       size_t distance = position - static_cast<size_t>(candidate);
       if (distance > static_cast<size_t>(kPayloadWindowSize)) break;
       reached = distance;
@@ -272,6 +285,22 @@ class MatchFinder {
     return true;
   }
 
+  // Inside a run of one value, m bytes of it both before `position` and
+  // from it on (up to `available`): the walk's first candidates are the
+  // m - 1 nearest, each a copy as long as its distance, found in a row
+  // (every chain holds the run's positions next to each other). Returns
+  // m - 1 when that gives copies and the walk may take those steps; else 0.
+  int RunCopies(size_t position, size_t available) const {
+    if (position == 0 || position - 1 < first_ || data_[position - 1] != data_[position]) return 0;
+    const uint8_t value = data_[position];
+    size_t ahead = 1;
+    while (ahead < available && data_[position + ahead] == value) ++ahead;
+    size_t behind = 1;
+    while (behind < ahead && position - behind > first_ && data_[position - behind - 1] == value) ++behind;
+    int run = static_cast<int>(std::min(ahead, behind)) - 1;
+    return run >= kPayloadMinCopy && run < chainDepth_ ? run : 0;
+  }
+
   // One value for a longest copy's length before `position` and from it on.
   bool InsideLongRun(size_t position) const {
     if (position < static_cast<size_t>(kPayloadMaxCopy) || size_ - position < static_cast<size_t>(kPayloadMaxCopy))
@@ -340,6 +369,7 @@ class MatchFinder {
   const uint8_t* data_;
   size_t size_;
   int chainDepth_;
+  size_t first_;                               // positions before it are never chained
   size_t ringMask_;
   int hashBits_ = kMostHashBits;               // buckets per level: 2 to 4 per position for small inputs
   size_t added_;                               // positions chained so far
