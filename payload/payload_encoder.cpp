@@ -389,6 +389,15 @@ struct LengthRun {
   int distance;
 };
 
+// A length offered on its own, in four bytes: distance << 10 | range << 7 |
+// length. Its low ten bits index the price of its copy (PlanBlock).
+using LoneLength = uint32_t;
+const int kLoneRangeShift = 7;
+const int kLoneDistanceShift = 10;
+static_assert(kPayloadMaxCopy < 1 << kLoneRangeShift, "a length fits below the range");
+static_assert(kPayloadRanges <= 1 << (kLoneDistanceShift - kLoneRangeShift), "a range fits below the distance");
+static_assert(kPayloadWindowSize < 1 << (32 - kLoneDistanceShift), "a distance fits");
+
 // One step of a parse: a literal (length 1, distance 0) or a copy.
 struct Step {
   int length;
@@ -569,6 +578,8 @@ class Encoder {
     FindRawMatches(start, end);
     lengthRuns_.clear();
     lengthRunStart_.assign(1, 0);
+    loneLengths_.clear();
+    loneLengthStart_.assign(1, 0);
     size_t insideLongestCopy = start;
     for (size_t position = start; position < end; ++position) {
       const Match* first = rawMatches_.data() + rawStart_[position - rawFrom_];
@@ -580,6 +591,7 @@ class Encoder {
       if (first != last && (last - 1)->length == kPayloadMaxCopy) insideLongestCopy = position + kPayloadMaxCopy;
       AddLengthRuns(first, last, end - position);
       lengthRunStart_.push_back(lengthRuns_.size());
+      loneLengthStart_.push_back(loneLengths_.size());
     }
   }
 
@@ -597,6 +609,12 @@ class Encoder {
       for (int range = RangeOfGap(static_cast<uint32_t>(match.distance - length)); length <= longest; --range) {
         int lastInRange = std::min(longest, match.distance - static_cast<int>(kFirstGap[range]));
         if (length > lastInRange) continue;
+        if (lastInRange - length < kShortestRun) {
+          for (; length <= lastInRange; ++length)
+            loneLengths_.push_back(static_cast<uint32_t>(match.distance) << kLoneDistanceShift |
+                                   static_cast<uint32_t>(range) << kLoneRangeShift | static_cast<uint32_t>(length));
+          continue;
+        }
         lengthRuns_.push_back({static_cast<uint8_t>(length), static_cast<uint8_t>(lastInRange),
                                static_cast<uint8_t>(range), match.distance});
         length = lastInRange + 1;
@@ -608,11 +626,11 @@ class Encoder {
   // steps_ (last step first). The parse runs one longest copy beyond the
   // block so that the block's end does not force its last steps.
   void PlanBlock(size_t start, size_t end) {
-    // Price of every copy symbol with its extra bits, by range and length.
-    int copyPrice[kPayloadRanges][kPayloadMaxCopy + 1];
+    // Price of every copy symbol with its extra bits, by range << 7 | length.
+    int32_t copyPrice[kPayloadRanges << kLoneRangeShift];
     for (int range = 0; range < kPayloadRanges; ++range)
       for (int length = kPayloadMinCopy; length <= kPayloadMaxCopy; ++length)
-        copyPrice[range][length] =
+        copyPrice[range << kLoneRangeShift | length] =
             price_[kPayloadFirstCopySymbol + kPayloadLengthsPerRange * range + (length - kPayloadMinCopy)] +
             kPayloadRangeBits[range] * kPriceScale;
     size_t span = end - start;
@@ -628,11 +646,21 @@ class Encoder {
       }
       int32_t* __restrict cost = &cost_[i];
       uint32_t* __restrict choice = &choice_[i];
-      // This loop runs for every length of every copy offered, dozens a
+      // These loops run for every length of every copy offered, dozens a
       // byte in runs: without branches, whose outcome is a coin toss here.
+      // A position offers each length once, so the order they are weighed
+      // in does not matter.
+      for (size_t l = loneLengthStart_[i]; l < loneLengthStart_[i + 1]; ++l) {
+        const LoneLength lone = loneLengths_[l];
+        const uint32_t length = lone & ((1u << kLoneRangeShift) - 1);
+        int32_t total = here + copyPrice[lone & ((1u << kLoneDistanceShift) - 1)];
+        bool cheaper = total < cost[length];
+        cost[length] = cheaper ? total : cost[length];
+        choice[length] = cheaper ? ((lone >> kLoneDistanceShift) << 8 | length) : choice[length];
+      }
       for (size_t r = lengthRunStart_[i]; r < lengthRunStart_[i + 1]; ++r) {
         const LengthRun& run = lengthRuns_[r];
-        const int32_t* price = copyPrice[run.range];
+        const int32_t* price = copyPrice + (run.range << kLoneRangeShift);
         const uint32_t from = Packed({0, run.distance});
         for (int length = run.first; length <= run.last; ++length) {
           int32_t total = here + price[length];
@@ -1006,6 +1034,11 @@ class Encoder {
   size_t triedPlans_ = 0;
   std::vector<LengthRun> lengthRuns_;     // the lengths offered at every position of the block...
   std::vector<size_t> lengthRunStart_;    // ...where each position's begin
+  std::vector<LoneLength> loneLengths_;   // the lengths of shorter runs, one by one...
+  std::vector<size_t> loneLengthStart_;   // ...where each position's begin
+  // Runs of at most this many lengths are offered length by length: most
+  // runs are a few lengths, and one flat loop weighs those faster.
+  static const int kShortestRun = 8;
 };
 
 }  // namespace
