@@ -609,7 +609,7 @@ class Encoder {
       for (int range = RangeOfGap(static_cast<uint32_t>(match.distance - length)); length <= longest; --range) {
         int lastInRange = std::min(longest, match.distance - static_cast<int>(kFirstGap[range]));
         if (length > lastInRange) continue;
-        if (lastInRange - length < kShortestRun) {
+        if (lastInRange - length < kLongestLoneRun) {
           for (; length <= lastInRange; ++length)
             loneLengths_.push_back(static_cast<uint32_t>(match.distance) << kLoneDistanceShift |
                                    static_cast<uint32_t>(range) << kLoneRangeShift | static_cast<uint32_t>(length));
@@ -952,8 +952,8 @@ class Encoder {
   }
 
   // From `position` on `model`: the literal wherever it does not jump,
-  // else the first copy that does not; into landingPath_ until the counts
-  // are halved (true) or no step is left.
+  // else the shortest copy that does not; into landingPath_ until the
+  // counts are halved (true) or no step is left.
   bool WalkOntoTheLimit(PayloadModel model, size_t position) {
     std::vector<Step> steps;
     PayloadModel after;
@@ -1034,11 +1034,11 @@ class Encoder {
   size_t triedPlans_ = 0;
   std::vector<LengthRun> lengthRuns_;     // the lengths offered at every position of the block...
   std::vector<size_t> lengthRunStart_;    // ...where each position's begin
-  std::vector<LoneLength> loneLengths_;   // the lengths of shorter runs, one by one...
+  std::vector<LoneLength> loneLengths_;   // the lengths of runs up to kLongestLoneRun, one by one...
   std::vector<size_t> loneLengthStart_;   // ...where each position's begin
   // Runs of at most this many lengths are offered length by length: most
   // runs are a few lengths, and one flat loop weighs those faster.
-  static const int kShortestRun = 8;
+  static const int kLongestLoneRun = 8;
 };
 
 }  // namespace
