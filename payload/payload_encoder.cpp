@@ -906,7 +906,10 @@ class Encoder {
   static const int kLandingSteps = 32;
   // Steps a landing may take after the change (the literal wherever it
   // does not jump), and the plan's steps tried: about as many as there
-  // were to the limit (a few symbols leave the sum as it was).
+  // were to the limit (a symbol does not always add exactly one to the
+  // children's sum: after a halving an update can leave it as it was, and
+  // one whose path first passes a node the model started with at 1 brings
+  // that node up to its children's sum).
   static const int kLandingWalk = kLandingSteps + 8;
   // Steps tried on a copy of the model in one search, at most: a search
   // costs a small part of what coding the thousand or so symbols between
