@@ -389,14 +389,23 @@ struct LengthRun {
   int distance;
 };
 
-// A length offered on its own, in four bytes: distance << 10 | range << 7 |
-// length. Its low ten bits index the price of its copy (PlanBlock).
-using LoneLength = uint32_t;
-const int kLoneRangeShift = 7;
-const int kLoneDistanceShift = 10;
-static_assert(kPayloadMaxCopy < 1 << kLoneRangeShift, "a length fits below the range");
-static_assert(kPayloadRanges <= 1 << (kLoneDistanceShift - kLoneRangeShift), "a range fits below the distance");
-static_assert(kPayloadWindowSize < 1 << (32 - kLoneDistanceShift), "a distance fits");
+// A step of a parse in four bytes: distance << 10 | range << 7 | length,
+// a literal being a length of 1 from distance 0. The parse's inner loops
+// store it without a branch, and its low ten bits index the price of a
+// copy (PlanBlock).
+using PackedStep = uint32_t;
+const int kPackedRangeShift = 7;
+const int kPackedDistanceShift = 10;
+const uint32_t kPackedLengthMask = (1u << kPackedRangeShift) - 1;
+const uint32_t kPackedPriceMask = (1u << kPackedDistanceShift) - 1;
+static_assert(kPayloadMaxCopy <= static_cast<int>(kPackedLengthMask), "a length fits below the range");
+static_assert(kPayloadRanges <= 1 << (kPackedDistanceShift - kPackedRangeShift), "a range fits below the distance");
+static_assert(kPayloadWindowSize < 1 << (32 - kPackedDistanceShift), "a distance fits");
+
+static PackedStep Packed(int length, int distance, int range) {
+  return static_cast<uint32_t>(distance) << kPackedDistanceShift | static_cast<uint32_t>(range) << kPackedRangeShift |
+         static_cast<uint32_t>(length);
+}
 
 // One step of a parse: a literal (length 1, distance 0) or a copy.
 struct Step {
@@ -610,9 +619,7 @@ class Encoder {
         int lastInRange = std::min(longest, match.distance - static_cast<int>(kFirstGap[range]));
         if (length > lastInRange) continue;
         if (lastInRange - length < kLongestLoneRun) {
-          for (; length <= lastInRange; ++length)
-            loneLengths_.push_back(static_cast<uint32_t>(match.distance) << kLoneDistanceShift |
-                                   static_cast<uint32_t>(range) << kLoneRangeShift | static_cast<uint32_t>(length));
+          for (; length <= lastInRange; ++length) loneLengths_.push_back(Packed(length, match.distance, range));
           continue;
         }
         lengthRuns_.push_back({static_cast<uint8_t>(length), static_cast<uint8_t>(lastInRange),
@@ -627,10 +634,10 @@ class Encoder {
   // block so that the block's end does not force its last steps.
   void PlanBlock(size_t start, size_t end) {
     // Price of every copy symbol with its extra bits, by range << 7 | length.
-    int32_t copyPrice[kPayloadRanges << kLoneRangeShift];
+    int32_t copyPrice[kPayloadRanges << kPackedRangeShift];
     for (int range = 0; range < kPayloadRanges; ++range)
       for (int length = kPayloadMinCopy; length <= kPayloadMaxCopy; ++length)
-        copyPrice[range << kLoneRangeShift | length] =
+        copyPrice[range << kPackedRangeShift | length] =
             price_[kPayloadFirstCopySymbol + kPayloadLengthsPerRange * range + (length - kPayloadMinCopy)] +
             kPayloadRangeBits[range] * kPriceScale;
     size_t span = end - start;
@@ -642,26 +649,26 @@ class Encoder {
       int32_t literal = here + price_[data_[start + i]];
       if (literal < cost_[i + 1]) {
         cost_[i + 1] = literal;
-        choice_[i + 1] = Packed({1, 0});
+        choice_[i + 1] = Packed(1, 0, 0);
       }
       int32_t* __restrict cost = &cost_[i];
-      uint32_t* __restrict choice = &choice_[i];
+      PackedStep* __restrict choice = &choice_[i];
       // These loops run for every length of every copy offered, dozens a
       // byte in runs: without branches, whose outcome is a coin toss here.
       // A position offers each length once, so the order they are weighed
       // in does not matter.
       for (size_t l = loneLengthStart_[i]; l < loneLengthStart_[i + 1]; ++l) {
-        const LoneLength lone = loneLengths_[l];
-        const uint32_t length = lone & ((1u << kLoneRangeShift) - 1);
-        int32_t total = here + copyPrice[lone & ((1u << kLoneDistanceShift) - 1)];
+        const PackedStep lone = loneLengths_[l];
+        const uint32_t length = lone & kPackedLengthMask;
+        int32_t total = here + copyPrice[lone & kPackedPriceMask];
         bool cheaper = total < cost[length];
         cost[length] = cheaper ? total : cost[length];
-        choice[length] = cheaper ? ((lone >> kLoneDistanceShift) << 8 | length) : choice[length];
+        choice[length] = cheaper ? lone : choice[length];
       }
       for (size_t r = lengthRunStart_[i]; r < lengthRunStart_[i + 1]; ++r) {
         const LengthRun& run = lengthRuns_[r];
-        const int32_t* price = copyPrice + (run.range << kLoneRangeShift);
-        const uint32_t from = Packed({0, run.distance});
+        const int32_t* price = copyPrice + (run.range << kPackedRangeShift);
+        const PackedStep from = Packed(0, run.distance, run.range);
         for (int length = run.first; length <= run.last; ++length) {
           int32_t total = here + price[length];
           bool cheaper = total < cost[length];
@@ -674,12 +681,9 @@ class Encoder {
     for (size_t i = span; i > 0; i -= static_cast<size_t>(steps_.back().length)) steps_.push_back(Unpacked(choice_[i]));
   }
 
-  // A step as distance << 8 | length: the parse's inner loop stores four
-  // bytes, and without a branch.
-  static uint32_t Packed(Step step) {
-    return static_cast<uint32_t>(step.distance) << 8 | static_cast<uint32_t>(step.length);
+  static Step Unpacked(PackedStep packed) {
+    return {static_cast<int>(packed & kPackedLengthMask), static_cast<int>(packed >> kPackedDistanceShift)};
   }
-  static Step Unpacked(uint32_t packed) { return {static_cast<int>(packed & 0xFF), static_cast<int>(packed >> 8)}; }
 
   static bool SameSteps(const std::vector<Step>& a, const std::vector<Step>& b) {
     if (a.size() != b.size()) return false;
@@ -1024,7 +1028,7 @@ class Encoder {
   std::deque<Checkpoint> checkpoints_;   // the last blocks' starts
   int price_[kPayloadSymbols];
   std::vector<int32_t> cost_;   // quarter bits; a block stays far below 2^31
-  std::vector<uint32_t> choice_;   // Packed steps
+  std::vector<PackedStep> choice_;   // the cheapest step to each position
   std::vector<Step> steps_;
   std::vector<Step> bestSteps_;
   std::vector<Step> previousSteps_;
@@ -1037,7 +1041,7 @@ class Encoder {
   size_t triedPlans_ = 0;
   std::vector<LengthRun> lengthRuns_;     // the lengths offered at every position of the block...
   std::vector<size_t> lengthRunStart_;    // ...where each position's begin
-  std::vector<LoneLength> loneLengths_;   // the lengths of runs up to kLongestLoneRun, one by one...
+  std::vector<PackedStep> loneLengths_;   // the lengths of runs up to kLongestLoneRun, one by one...
   std::vector<size_t> loneLengthStart_;   // ...where each position's begin
   // Runs of at most this many lengths are offered length by length: most
   // runs are a few lengths, and one flat loop weighs those faster.
