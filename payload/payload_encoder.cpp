@@ -172,14 +172,6 @@ class MatchFinder {
     size_t available = std::min<size_t>(kPayloadMaxCopy, size_ - position);
     if (available < static_cast<size_t>(kPayloadMinCopy)) return found;
     const uint8_t* here = data_ + position;
-    if (chainDepth_ >= kPayloadMaxCopy && InsideLongRun(position)) {
-      // The walk would visit distance 1, 2, 3 and on, each a copy as long
-      // as its distance (every chain holds the run's positions in a row),
-      // until the longest: the same copies, without the walk.
-      for (int distance = kPayloadMinCopy; distance <= kPayloadMaxCopy; ++distance)
-        matches[found++] = {static_cast<uint16_t>(distance), static_cast<uint16_t>(distance)};
-      return found;
-    }
     int best = kPayloadMinCopy - 1;
     int level = 0;
     size_t reached = 0;   // distance of the last candidate walked
@@ -190,7 +182,8 @@ class MatchFinder {
     if (int run = RunCopies(position, available)) {
       // The walk would visit distance 1, 2, 3 and on, each a copy as long
       // as its distance, every level's chain going back one position at a
-      // time: it takes up from where those copies end.
+      // time: it takes up from where those copies end (inside a run as
+      // long as the longest copy both ways, at the one that ends it).
       for (int distance = kPayloadMinCopy; distance <= run; ++distance)
         matches[found++] = {static_cast<uint16_t>(distance), static_cast<uint16_t>(distance)};
       best = run;
@@ -292,22 +285,17 @@ class MatchFinder {
   // m - 1 when that gives copies and the walk may take those steps; else 0.
   int RunCopies(size_t position, size_t available) const {
     if (position == 0 || position - 1 < first_ || data_[position - 1] != data_[position]) return 0;
-    const uint8_t value = data_[position];
-    size_t ahead = 1;
-    while (ahead < available && data_[position + ahead] == value) ++ahead;
+    const uint8_t* here = data_ + position;
+    size_t ahead = 1 + CommonLength(here, here + 1, available - 1);
+    size_t most = std::min(ahead, position - first_);
     size_t behind = 1;
-    while (behind < ahead && position - behind > first_ && data_[position - behind - 1] == value) ++behind;
+    if (CommonLength(here - most, here - most + 1, most) == most) {
+      behind = most;   // the whole run behind: the usual case in a long run
+    } else {
+      while (behind < most && here[-1 - static_cast<std::ptrdiff_t>(behind)] == here[0]) ++behind;
+    }
     int run = static_cast<int>(std::min(ahead, behind)) - 1;
     return run >= kPayloadMinCopy && run < chainDepth_ ? run : 0;
-  }
-
-  // One value for a longest copy's length before `position` and from it on.
-  bool InsideLongRun(size_t position) const {
-    if (position < static_cast<size_t>(kPayloadMaxCopy) || size_ - position < static_cast<size_t>(kPayloadMaxCopy))
-      return false;
-    const uint8_t* first = data_ + position - kPayloadMaxCopy;
-    const uint8_t* end = data_ + position + kPayloadMaxCopy;
-    return first[0] == end[-1] && memcmp(first, first + 1, static_cast<size_t>(end - first - 1)) == 0;
   }
 
   // The sparsest level from `level` up whose span a copy longer than
