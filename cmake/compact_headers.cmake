@@ -10,10 +10,15 @@ if(WIN32 AND CMAKE_SIZEOF_VOID_P EQUAL 4)
   file(MAKE_DIRECTORY ${tools})
   set(MV_PE_COMPACT ${tools}/pe-compact)
   set(MV_COMPACT_SCRIPT ${tools}/compact.ld)
-  execute_process(COMMAND ${CMAKE_LINKER} --verbose OUTPUT_FILE ${tools}/ld-default.txt
+  # The linker the compiler drives, asked of the compiler: CMAKE_LINKER can
+  # be a stale cache entry (the host's ld) when the tree was first
+  # configured before the cross compilers were installed.
+  execute_process(COMMAND ${CMAKE_CXX_COMPILER} -print-prog-name=ld
+                  OUTPUT_VARIABLE linker OUTPUT_STRIP_TRAILING_WHITESPACE)
+  execute_process(COMMAND ${linker} --verbose OUTPUT_FILE ${tools}/ld-default.txt
                   RESULT_VARIABLE failed)
   if(failed)
-    message(FATAL_ERROR "${CMAKE_LINKER} --verbose failed: no default script to start from")
+    message(FATAL_ERROR "${linker} --verbose failed: no default script to start from")
   endif()
   add_custom_command(OUTPUT ${MV_PE_COMPACT}
     COMMAND ${MV_HOST_CXX} -std=c++17 -O1 -Wall -Wextra -Werror -I${CMAKE_SOURCE_DIR} -o ${MV_PE_COMPACT}
