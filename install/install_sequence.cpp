@@ -257,9 +257,15 @@ int WriteSettings(char* failure) {
 }
 
 // The registry copy goes only once the settings file holds the settings:
-// after a failed write it is all the user has left.
+// after a failed write it is all the user has left. Settings whose schema
+// could not be read (no readable "UpgradeVer") were never moved into a file
+// either, so they stay too.
 int RemoveRegistrySettings() {
   if (!SetupState.migrateSettings) return Skipped();
+  if (!SetupState.migrationResult) {
+    current.result = "skipped, nothing was migrated (the registry settings kept)";
+    return 1;
+  }
   if (SetupState.settingsFileFailed) {
     current.result = "skipped, the registry settings kept (no settings file was written)";
     return 1;

@@ -275,7 +275,7 @@ TEST_F(ProgressPage, FirstTypicalInstallationRunsAllTenSteps) {
   EXPECT_EQ(standIns.payloadAttempts.size(), 2u);
   EXPECT_EQ(standIns.migratedFolders, std::vector<std::string>{target});
   EXPECT_TRUE(standIns.settingsFilePaths.empty()) << "nothing was migrated";
-  EXPECT_EQ(standIns.productKeyRemovals, 1);
+  EXPECT_EQ(standIns.productKeyRemovals, 0) << "so nothing leaves the registry";
   EXPECT_EQ(standIns.shortcuts, std::vector<std::string>{target});
   EXPECT_EQ(standIns.launches, std::vector<std::string>{target});
   EXPECT_EQ(standIns.uninstallEntries, std::vector<std::string>{target});

@@ -175,6 +175,18 @@ TEST_F(Unattended, UpgradeOverOlderSettingsMovesThemAndStartsNothing) {
   EXPECT_EQ(ReadString(HKEY_LOCAL_MACHINE, kUninstallKey, "InstallLocation"), folder_);
 }
 
+// Settings whose "UpgradeVer" cannot be read as a number are in no layout
+// the migration knows: no file takes them, so the registry keeps them.
+TEST_F(Unattended, SettingsOfAnUnreadableSchemaStayInTheRegistry) {
+  const char hotKeys[] = "Software\\Quillfern\\Morvantile\\HotKeys";
+  ASSERT_TRUE(SetString(HKEY_CURRENT_USER, kProductKey, "LastPath", folder_));
+  ASSERT_TRUE(SetString(HKEY_CURRENT_USER, kProductKey, "UpgradeVer", "0206"));
+  ASSERT_TRUE(SetDword(HKEY_CURRENT_USER, hotKeys, "Whole Area", 0x60031));
+  ASSERT_EQ(RunToEnd(SetupCommand() + " /S /NOLAUNCH /LOG=\"" + log_ + "\""), 0u) << ReadFile(log_);
+  EXPECT_TRUE(TestKeyExists(HKEY_CURRENT_USER, hotKeys));
+  EXPECT_TRUE(Contains(LogLineOf("step 5 "), "registry settings kept")) << ReadFile(log_);
+}
+
 // A settings file that cannot be written: the run goes on, and the
 // registry keeps the settings, since no file holds them.
 TEST_F(Unattended, UnwritableSettingsFileContinuesAndKeepsTheRegistrySettings) {
