@@ -392,6 +392,20 @@ TEST_F(ProgressPage, CustomFolderIsCreatedOnlyWhenTheUserAgrees) {
   EXPECT_EQ(standIns.uninstallEntries, std::vector<std::string>{target});
 }
 
+// Blanks and backslashes typed after the folder go: the folder found or
+// made is the one the files are written into.
+TEST_F(ProgressPage, BlanksAndBackslashesAfterTheFolderGo) {
+  std::string target = scratch_ / "Tools";
+  ASSERT_TRUE(CreateDirectoryA(target.c_str(), nullptr));
+  SetupState.customInstall = 1;
+  lstrcpyA(SetupState.customFolder, (target + " \\\\ ").c_str());
+  Run();
+  EXPECT_TRUE(boxes.empty()) << "the folder exists";
+  EXPECT_STREQ(SetupState.targetFolder, target.c_str());
+  EXPECT_EQ(Status(), kComplete);
+  EXPECT_EQ(ReadBytes(target + "\\Morvantile.exe"), "payload 101");
+}
+
 TEST_F(ProgressPage, CustomFolderThatCannotBeCreatedIsInvalid) {
   ASSERT_TRUE(WriteBytes(scratch_ / "file", "x"));
   SetupState.customInstall = 1;
