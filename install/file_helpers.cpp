@@ -56,6 +56,8 @@ int ShellFolderPath(int csidl, char* folder) {
 
 namespace {
 
+const UINT kCloseWaitMs = 5000;   // for a running product to take the close request
+
 typedef BOOL(WINAPI* FullImageNameFunction)(HANDLE, DWORD, LPSTR, PDWORD);
 typedef DWORD(WINAPI* ImageFileNameFunction)(HANDLE, LPSTR, DWORD);
 typedef DWORD(WINAPI* ModuleFileNameFunction)(HANDLE, HMODULE, LPSTR, DWORD);
@@ -121,9 +123,11 @@ BOOL CALLBACK CloseRunningProduct(HWND window, LPARAM) {
   if (lstrcmpiA(title, kProductName) != 0) return TRUE;
   if (!IsProductWindow(window)) return TRUE;
 
-  // The product ends itself when its main window gets WM_DESTROY.
+  // The product ends itself when its main window gets WM_DESTROY. One that
+  // has stopped answering must not hold the setup: it is given up on, and
+  // its files in use are then asked about like any others.
   SetupState.instanceWasRunning = 1;
-  SendMessageA(window, WM_DESTROY, 0, 0);
+  SendMessageTimeoutA(window, WM_DESTROY, 0, 0, SMTO_ABORTIFHUNG, kCloseWaitMs, nullptr);
   return FALSE;
 }
 

@@ -89,8 +89,10 @@ inline const char* kUninstallKey = "Software\\Microsoft\\Windows\\CurrentVersion
 // name for another program. Ended with the test if it still runs.
 class TitledWindowProgram {
  public:
-  TitledWindowProgram(const std::string& program, const std::string& title) : title_(title) {
-    std::string command = "\"" + program + "\" window " + title;
+  // `mode` "hung-window" gives a window that never answers.
+  TitledWindowProgram(const std::string& program, const std::string& title, const char* mode = "window")
+      : title_(title) {
+    std::string command = "\"" + program + "\" " + mode + " " + title;
     std::vector<char> line(command.begin(), command.end());
     line.push_back('\0');
     STARTUPINFOA startup = {};

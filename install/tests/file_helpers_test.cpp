@@ -117,6 +117,23 @@ TEST(CloseRunningProduct, ClosesOnlyTheFirstOfTwoAndStops) {
   EXPECT_TRUE(kept.Running());
 }
 
+static DWORD WINAPI WalkClosingTheProduct(void*) { return EnumWindows(CloseRunningProduct, 0); }
+
+// A product that no longer answers must not hold the setup: the close
+// request is given up on, and the walk ends there as for any product.
+TEST(CloseRunningProduct, GivesUpOnAProductThatDoesNotAnswer) {
+  ScratchFolder folder("close-hung");
+  SetupState.instanceWasRunning = 0;
+  TitledWindowProgram hung(ProductStandInIn(folder.path()), "Morvantile", "hung-window");
+  ASSERT_TRUE(hung.window());
+  HANDLE walk = CreateThread(nullptr, 0, WalkClosingTheProduct, nullptr, 0, nullptr);
+  ASSERT_TRUE(walk);
+  EXPECT_EQ(WaitForSingleObject(walk, 60000), WAIT_OBJECT_0) << "still waiting on the hung window";
+  EXPECT_EQ(SetupState.instanceWasRunning, 1);
+  EXPECT_TRUE(hung.Running());
+  CloseHandle(walk);   // a walk still blocked ends once the probe is ended
+}
+
 // Another program's window of that title (an Explorer window showing the
 // installation folder has it) is neither closed nor taken for the product.
 TEST(CloseRunningProduct, LeavesAnotherProgramsWindowOfThatTitleAlone) {

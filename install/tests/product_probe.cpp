@@ -2,6 +2,8 @@
 // it writes its current directory into probe-cwd.txt beside itself and ends.
 // With "hang" it shows nothing but keeps a hidden top-level window that
 // never answers a message, until it is ended.
+// With "hung-window TITLE" it keeps a window of that title that never
+// answers a message.
 // With "window TITLE" it keeps a top-level window of that title and ends,
 // as the product does, when the window gets WM_DESTROY. Under its own name
 // it stands for another program with such a window; copied to
@@ -37,6 +39,11 @@ int RunTitledWindow(HINSTANCE instance, const char* title) {
 int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR commandLine, int) {
   if (strncmp(commandLine, "window ", 7) == 0) {
     return RunTitledWindow(instance, commandLine + 7);
+  }
+  if (strncmp(commandLine, "hung-window ", 12) == 0) {
+    CreateWindowExA(0, "STATIC", commandLine + 12, WS_OVERLAPPED, 0, 0, 10, 10, nullptr, nullptr, nullptr,
+                    nullptr);
+    Sleep(INFINITE);
   }
   if (lstrcmpA(commandLine, "hang") == 0) {
     CreateWindowExA(0, "STATIC", "Hanging probe", WS_OVERLAPPED, 0, 0, 10, 10, nullptr, nullptr, nullptr, nullptr);
