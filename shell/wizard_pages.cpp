@@ -233,6 +233,9 @@ LONG_PTR ActivateOptions(HWND page) {
 
 LONG_PTR ActivateCustom(HWND page) {
   if (!SetupState.customInstall) return -1;
+  // Typical or Upgrade chosen on the way here set the settings to move:
+  // what the boxes show is what runs.
+  for (const CustomOption& option : kCustomOptions) *option.choice = IsChecked(page, option.id);
   SetButtons(page, PSWIZB_BACK | PSWIZB_NEXT, kBackText, kInstallText, IDC_WIZARD_NEXT);
   return 0;
 }

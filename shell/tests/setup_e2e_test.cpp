@@ -682,6 +682,40 @@ TEST_F(SetupScenario, ChoosingUpgradeAfterUncheckingTheMoveMigratesAgain) {
   FinishAndExpectExit(setup);
 }
 
+TEST_F(SetupScenario, CustomAgainAfterUpgradeRunsWhatItsBoxesShow) {
+  // "Move existing settings" unchecked, Upgrade picked on the way back, then
+  // Custom again: the box still shows unchecked, and so the settings stay
+  // in the registry and no file is written.
+  ProposeFolder(folder_);
+  ASSERT_TRUE(CreateDirectoryA(folder_.c_str(), nullptr));
+  ASSERT_TRUE(SetDword(HKEY_CURRENT_USER, kProductKey, "UpgradeVer", 204));
+  SetupDriver setup(SetupProgram());
+  Launch(setup);
+  GoToOptions(setup);
+  setup.ClickPageButton(1012);
+  ASSERT_TRUE(WaitUntil([&] { return setup.ButtonText(kNext) == "&Next >"; }));
+  setup.Press(kNext);
+  ASSERT_TRUE(setup.WaitForPage(Page::Custom));
+  for (int box : {1002, 1007, 1018}) setup.ClickPageButton(box);
+  ASSERT_TRUE(WaitUntil([&] { return !setup.IsChecked(1018); }));
+  setup.Press(kBack);
+  ASSERT_TRUE(setup.WaitForPage(Page::Options));
+  setup.ClickPageButton(1015);
+  ASSERT_TRUE(WaitUntil([&] { return setup.ButtonText(kNext) == "I&nstall"; }));
+  setup.ClickPageButton(1012);
+  ASSERT_TRUE(WaitUntil([&] { return setup.ButtonText(kNext) == "&Next >"; }));
+  setup.Press(kNext);
+  ASSERT_TRUE(setup.WaitForPage(Page::Custom));
+  EXPECT_FALSE(setup.IsChecked(1018));
+  setup.Press(kNext);
+  ASSERT_TRUE(setup.WaitForPage(Page::Progress));
+  WaitForRunEnd(setup);
+  EXPECT_EQ(setup.PageText(1014), kComplete);
+  EXPECT_FALSE(FileThere(folder_ + "\\default.MorvantileSettings"));
+  EXPECT_TRUE(TestKeyExists(HKEY_CURRENT_USER, kProductKey));
+  FinishAndExpectExit(setup);
+}
+
 TEST_F(SetupScenario, UnwritableMachineKeyLeavesNoEntryAndSaysNothing) {
   // The uninstall key exists with a DACL that grants nothing: creating it
   // for writing fails, as without administrator rights.
