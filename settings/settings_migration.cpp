@@ -6,6 +6,7 @@
 #include "common/setup_state.h"
 #include "common/text_format.h"
 #include "settings/app_list.h"
+#include "settings/settings_file_layout.h"
 #include "settings/settings_store.h"
 
 const char kOlderProductKeyPath[] = "Software\\Vorn\\Brastock";
@@ -54,7 +55,6 @@ void ConvertPackedCoverageArea() {
     return;
   }
   int b0 = packed & 0xFF, b1 = (packed >> 8) & 0xFF, b2 = (packed >> 16) & 0xFF, b3 = packed >> 24;
-  RegDeleteValueA(key, kCoverageAreaValue);
 
   int cx = IconSpacing(SM_CXICONSPACING);
   int cy = IconSpacing(SM_CYICONSPACING);
@@ -71,6 +71,9 @@ void ConvertPackedCoverageArea() {
   coverage.splitX = SplitBetween(width, coverage.leftMargin, coverage.rightMargin);
   coverage.splitY = SplitBetween(height, coverage.topMargin, coverage.bottomMargin);
   WriteCoverageArea(&coverage);
+  // The packed number goes only now: a setup ended before this point finds
+  // it again and converts it then.
+  RegDeleteValueA(key, kCoverageAreaValue);
   RegCloseKey(key);
 }
 
@@ -291,8 +294,20 @@ void RemoveProductKey() {
   if (SubKeyCount(parent, 1) == 0) RegDeleteKeyA(HKEY_CURRENT_USER, parent);
 }
 
+namespace {
+
+// The settings file gives each application only an area code: a Custom
+// rectangle, or a code outside the nine areas, would come back as "none".
+// Such entries stay in the registry.
+int PlacementNotInTheFile(const char* name) {
+  const AppEntry* entry = ReadAppEntry(name);
+  return entry && entry->area != None && PlacementCode(entry->area) == 0;
+}
+
+}  // namespace
+
 void RemoveProductSettings() {
-  if (!DeleteReadableAppValues(nullptr)) {
+  if (!DeleteReadableAppValues(PlacementNotInTheFile)) {
     RemoveProductKey();
     return;
   }

@@ -380,11 +380,16 @@ TEST_F(Migration, RemoveProductSettingsKeepsOnlyWhatTheFileCouldNotList) {
   SetDword(Join(kCurrentKey, "HotKeys"), "Whole Area", 1);
   SetValue(apps, "C:\\A.EXE", REG_BINARY, "\x02", 1);
   SetDword(apps, "C:\\B.EXE", LeftSide);
+  // The file gives these two only "none": a rectangle, and no area's code.
+  SetValue(apps, "C:\\C.EXE", REG_SZ, "10,20,300,400", 14);
+  SetDword(apps, "C:\\D.EXE", 11);
   RemoveProductSettings();
   EXPECT_EQ(CountValues(kCurrentKey), 0u);
   EXPECT_EQ(CountSubKeys(kCurrentKey), 1u);
-  EXPECT_EQ(CountValues(apps), 1u);
+  EXPECT_EQ(CountValues(apps), 3u);
   EXPECT_EQ(GetValue(apps, "C:\\A.EXE"), std::vector<BYTE>({2}));
+  EXPECT_EQ(GetValue(apps, "C:\\C.EXE").size(), 14u);
+  EXPECT_EQ(GetValue(apps, "C:\\D.EXE"), std::vector<BYTE>({11, 0, 0, 0}));
 
   DeleteTestKey(HKEY_CURRENT_USER, apps.c_str());
   SetDword(apps, "C:\\B.EXE", LeftSide);
