@@ -21,6 +21,10 @@ inline constexpr char kProcessStatusFileName[] = "psapi.dll";
 inline constexpr char kSettingsFileName[] = "default.MorvantileSettings";
 inline constexpr char kKernelLibraryName[] = "kernel32.dll";
 
+// The product reads no settings file larger than this, so the setup
+// writes none: the registry then keeps what such a file would have held.
+const uint32_t kLargestSettingsFile = 1 << 20;
+
 // A placement area of the product. Stored as a signed 32-bit code; values
 // outside the enumerators occur in the registry and must survive.
 enum Area : int32_t {

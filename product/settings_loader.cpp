@@ -11,7 +11,6 @@ const char kProductKeyPath[] = "Software\\Quillfern\\Morvantile";
 
 namespace {
 
-const DWORD kLargestSettingsFile = 1 << 20;
 const DWORD kLargestAppData = 64;   // the setup's readers accept no more
 const char kAreaNames[9][12] = {"Whole Area",  "Left Side",   "Top Half",
                                 "Right Side",  "Bottom Half", "Upper-Left",
@@ -128,7 +127,9 @@ void ReadApplications(ProductSettings* settings) {
     RegCloseKey(key);
     return;
   }
-  AppPlacement* apps = static_cast<AppPlacement*>(MemAlloc(count * sizeof(AppPlacement)));
+  AppPlacement* apps = count <= SIZE_MAX / sizeof(AppPlacement)
+                           ? static_cast<AppPlacement*>(MemAlloc(count * sizeof(AppPlacement)))
+                           : nullptr;
   if (!apps) {
     RegCloseKey(key);
     return;

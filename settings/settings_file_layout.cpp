@@ -171,11 +171,12 @@ uint8_t* AssembleSettingsFile(const SettingsFileInputs* in, size_t* size) {
   size_t appListLength = kAppListHeadSize + 1 + kAppRecordFixedSize;  // catch-all: "*" and ""
   for (uint32_t k = 0; k < in->appCount; ++k) {
     appListLength += strlen(in->apps[k].path) + kAppRecordFixedSize;
-    if (appListLength > 0x7FFFFFFF) return nullptr;
+    if (appListLength > kLargestSettingsFile) return nullptr;
   }
   size_t areaLength = sizeof kAreaRecordName - 1 + kAreaRecordFixedSize;
   size_t total = kHeaderSize + 5 * kChunkHeaderSize + kScreensaverSize +
                  sizeof(ClipPrintSettings) + kColourSize + areaLength + appListLength;
+  if (total > kLargestSettingsFile) return nullptr;
 
   uint8_t* bytes = static_cast<uint8_t*>(MemAlloc(total));
   if (!bytes) return nullptr;

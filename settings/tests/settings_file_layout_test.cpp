@@ -249,6 +249,24 @@ TEST(SettingsFileLayout, ListsApplicationsLastFirstBehindTheCatchAll) {
   EXPECT_EQ(at, file.size());
 }
 
+// No file larger than the product reads: the step that writes it fails
+// instead, and the registry keeps the settings.
+TEST(SettingsFileLayout, NoFileLargerThanTheProductReads) {
+  SettingsFileInputs in = DefaultInputs();
+  std::string longPath = "C:\\" + std::string(2034, 'X');   // a record of 2,047 bytes
+  std::vector<SettingsFileApp> apps(513, SettingsFileApp{longPath.c_str(), LeftSide});
+  std::string last(84, 'Y');   // 418 + 512 * 2,047 + 94 bytes: 1 MiB exactly
+  apps.back().path = last.c_str();
+  in.apps = apps.data();
+  in.appCount = static_cast<uint32_t>(apps.size());
+  EXPECT_EQ(Assemble(in).size(), kLargestSettingsFile);
+
+  last += 'Y';
+  apps.back().path = last.c_str();
+  size_t size = 0;
+  EXPECT_EQ(AssembleSettingsFile(&in, &size), nullptr);
+}
+
 TEST(SettingsFileLayout, PlacementCodesCoverTheNineAreasOnly) {
   EXPECT_EQ(PlacementCode(WholeArea), 0x0001);
   EXPECT_EQ(PlacementCode(TopHalf), 0x2001);
