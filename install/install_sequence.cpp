@@ -267,15 +267,11 @@ int WriteSettings(char* failure) {
 
 // The registry copy goes only once the settings file holds the settings:
 // after a failed write it is all the user has left. Settings whose schema
-// could not be read (no readable "UpgradeVer") were never moved into a file
-// either, so they stay too.
+// could not be read (no readable "UpgradeVer") were not migrated, so no file
+// holds them either.
 int RemoveRegistrySettings() {
   if (!SetupState.migrateSettings) return Skipped();
-  if (!SetupState.migrationResult) {
-    current.result = "skipped, nothing was migrated (the registry settings kept)";
-    return 1;
-  }
-  if (SetupState.settingsFileFailed) {
+  if (!SetupState.migrationResult || SetupState.settingsFileFailed) {
     current.result = "skipped, the registry settings kept (no settings file was written)";
     return 1;
   }

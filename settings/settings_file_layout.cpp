@@ -167,16 +167,17 @@ uint32_t ColourCode(uint32_t colors) {
 }
 
 uint8_t* AssembleSettingsFile(const SettingsFileInputs* in, size_t* size) {
-  // Chunk 7's length first: eight bytes, then each record's texts plus ten.
-  size_t appListLength = kAppListHeadSize + 1 + kAppRecordFixedSize;  // catch-all: "*" and ""
-  for (uint32_t k = 0; k < in->appCount; ++k) {
-    appListLength += strlen(in->apps[k].path) + kAppRecordFixedSize;
-    if (appListLength > kLargestSettingsFile) return nullptr;
-  }
+  // Chunk 7's length: eight bytes, then each record's texts plus ten. The
+  // file may not grow past what the product reads.
   size_t areaLength = sizeof kAreaRecordName - 1 + kAreaRecordFixedSize;
-  size_t total = kHeaderSize + 5 * kChunkHeaderSize + kScreensaverSize +
-                 sizeof(ClipPrintSettings) + kColourSize + areaLength + appListLength;
-  if (total > kLargestSettingsFile) return nullptr;
+  size_t beforeAppList = kHeaderSize + 5 * kChunkHeaderSize + kScreensaverSize +
+                         sizeof(ClipPrintSettings) + kColourSize + areaLength;
+  size_t total = beforeAppList + kAppListHeadSize + 1 + kAppRecordFixedSize;  // catch-all: "*" and ""
+  for (uint32_t k = 0; k < in->appCount; ++k) {
+    total += strlen(in->apps[k].path) + kAppRecordFixedSize;
+    if (total > kLargestSettingsFile) return nullptr;
+  }
+  size_t appListLength = total - beforeAppList;
 
   uint8_t* bytes = static_cast<uint8_t*>(MemAlloc(total));
   if (!bytes) return nullptr;
