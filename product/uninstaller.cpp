@@ -55,25 +55,49 @@ void RemoveFile(const char* name) {
   ReportFailure(path);
 }
 
+typedef DWORD(WINAPI* VersionSizeFn)(LPCSTR, LPDWORD);
+typedef BOOL(WINAPI* VersionInfoFn)(LPCSTR, DWORD, DWORD, LPVOID);
+typedef BOOL(WINAPI* VersionValueFn)(LPCVOID, LPCSTR, LPVOID*, PUINT);
+
+template <typename Function>
+Function Entry(HMODULE library, const char* name) {
+  return reinterpret_cast<Function>(reinterpret_cast<void*>(GetProcAddress(library, name)));
+}
+
+// version.dll is loaded from the system folder by its full path rather than
+// imported: the cleanup helper runs from the temporary folder, where other
+// users may leave a version.dll for the loader to find first.
+HMODULE LoadVersionLibrary() {
+  char path[MAX_PATH + 16];
+  const UINT length = GetSystemDirectoryA(path, MAX_PATH);
+  if (length == 0 || length >= MAX_PATH) return nullptr;
+  lstrcpyA(path + length, "\\version.dll");
+  return LoadLibraryExA(path, nullptr, LOAD_WITH_ALTERED_SEARCH_PATH);
+}
+
 // The setup writes psapi.dll only where the system lacks one; ours carries
 // our own version strings, so any other psapi.dll stays.
 int HasOurVersionStrings(const char* path) {
+  HMODULE version = LoadVersionLibrary();
+  if (!version) return 0;
+  auto versionSize = Entry<VersionSizeFn>(version, "GetFileVersionInfoSizeA");
+  auto versionInfo = Entry<VersionInfoFn>(version, "GetFileVersionInfoA");
+  auto versionValue = Entry<VersionValueFn>(version, "VerQueryValueA");
   DWORD ignored = 0;
-  const DWORD size = GetFileVersionInfoSizeA(path, &ignored);
-  if (size == 0 || size > 65536) return 0;
-  char* block = static_cast<char*>(MemAlloc(size));
-  if (!block) return 0;
+  const DWORD size = versionSize && versionInfo && versionValue ? versionSize(path, &ignored) : 0;
+  char* block = size && size <= 65536 ? static_cast<char*>(MemAlloc(size)) : nullptr;
   int ours = 0;
   char* company = nullptr;
   char* product = nullptr;
   UINT length = 0;
-  if (GetFileVersionInfoA(path, 0, size, block) &&
-      VerQueryValueA(block, "\\StringFileInfo\\040904E4\\CompanyName",
-                     reinterpret_cast<void**>(&company), &length) &&
-      VerQueryValueA(block, "\\StringFileInfo\\040904E4\\ProductName",
-                     reinterpret_cast<void**>(&product), &length))
+  if (block && versionInfo(path, 0, size, block) &&
+      versionValue(block, "\\StringFileInfo\\040904E4\\CompanyName", reinterpret_cast<void**>(&company),
+                   &length) &&
+      versionValue(block, "\\StringFileInfo\\040904E4\\ProductName", reinterpret_cast<void**>(&product),
+                   &length))
     ours = lstrcmpA(company, "Quillfern") == 0 && lstrcmpA(product, "Morvantile") == 0;
   MemFree(block);
+  FreeLibrary(version);
   return ours;
 }
 

@@ -10,7 +10,8 @@
 #            runtime links a static constructor (it would never run), or
 #            when a program has lost the layout tools/pe_compact.cpp gives
 #            it (one header block, import tables and resources read-only,
-#            a right checksum).
+#            a right checksum), or when a program imports a library that
+#            Windows would first look for beside the program.
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 check=0
@@ -78,6 +79,36 @@ def layout_problems(data, sections):
     if resources and resources[0][5] & 0x80000000:
         problems.append("resources in a writable section")
     return problems
+
+
+# Libraries Windows always loads from the system (its KnownDLLs). Any other
+# import is looked for in the program's own folder first, before our code
+# runs; the uninstaller's helper copy runs from the temporary folder, and
+# the setup from wherever it was downloaded to.
+SYSTEM_ONLY_LIBRARIES = {"advapi32.dll", "comdlg32.dll", "gdi32.dll", "kernel32.dll", "ole32.dll",
+                         "oleaut32.dll", "shell32.dll", "shlwapi.dll", "user32.dll"}
+
+
+def imported_libraries(data, sections):
+    """The names of the libraries in the import directory."""
+    optional = struct.unpack_from("<I", data, 0x3C)[0] + 24
+    rva = struct.unpack_from("<I", data, optional + 96 + 8)[0]
+
+    def offset(at):
+        for _, virtual_size, start, raw_size, raw_offset, _ in sections:
+            if start <= at < start + max(virtual_size, raw_size):
+                return raw_offset + at - start
+        raise ValueError(f"address {at:#x} in no section")
+
+    names = []
+    while rva:
+        name_rva = struct.unpack_from("<I", data, offset(rva) + 12)[0]
+        if not name_rva:
+            break
+        at = offset(name_rva)
+        names.append(data[at:data.index(b"\0", at)].decode().lower())
+        rva += 20
+    return names
 
 
 def payload_streams(data, sections):
@@ -194,6 +225,8 @@ for program in programs:
     for ident, size in streams:
         print(f"  payload {ident}: {size:,}")
     layout_failures += [f"{name}: {problem}" for problem in layout_problems(data, sections)]
+    layout_failures += [f"{name}: imports {library}, which Windows looks for beside the program first"
+                        for library in imported_libraries(data, sections) if library not in SYSTEM_ONLY_LIBRARIES]
     if name in runtime_free:
         for source in static_constructors(path + ".map"):
             constructor_problems.append(f"{name}: a static constructor from {source} would never run")
