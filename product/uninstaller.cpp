@@ -141,7 +141,9 @@ BOOL CALLBACK CloseRunningCopy(HWND window, LPARAM) {
   GetWindowThreadProcessId(window, &processId);
   if (processId == GetCurrentProcessId() || !RunsTheProduct(processId)) return TRUE;
   HANDLE process = OpenProcess(SYNCHRONIZE, FALSE, processId);
-  SendMessageA(window, WM_DESTROY, 0, 0);
+  // A copy that has stopped answering must not hold the uninstaller: it is
+  // given up on, and its files in use are then reported.
+  SendMessageTimeoutA(window, WM_DESTROY, 0, 0, SMTO_ABORTIFHUNG, kCloseWaitMs, nullptr);
   if (process) {
     WaitForSingleObject(process, kCloseWaitMs);
     CloseHandle(process);
@@ -345,9 +347,11 @@ int RunUninstallCleanup(const char* arguments) {
   folder[length] = 0;
   if (*arguments != '"' || length == 0) return 1;
 
+  // The uninstaller ends once its last box is closed, however long that
+  // stays open: until then its program file cannot be deleted.
   HANDLE uninstaller = reinterpret_cast<HANDLE>(handleValue);
   if (uninstaller) {
-    WaitForSingleObject(uninstaller, 60000);
+    WaitForSingleObject(uninstaller, INFINITE);
     CloseHandle(uninstaller);
   }
   char program[MAX_PATH + 32];
@@ -356,7 +360,12 @@ int RunUninstallCleanup(const char* arguments) {
     if (DeleteFileA(program) || GetFileAttributesA(program) == INVALID_FILE_ATTRIBUTES) break;
     Sleep(100);
   }
-  RemoveDirectoryA(folder);   // only when empty: anything of the user's stays
+  // Only when empty: anything of the user's stays. Never a junction or link,
+  // which would go whatever it leads to, nor a drive ("D:" alone names the
+  // current folder of that drive).
+  const DWORD attributes = GetFileAttributesA(folder);
+  if (length > 2 && attributes != INVALID_FILE_ATTRIBUTES && !(attributes & FILE_ATTRIBUTE_REPARSE_POINT))
+    RemoveDirectoryA(folder);
 
   char self[MAX_PATH];
   const DWORD selfLength = GetModuleFileNameA(nullptr, self, sizeof self);
