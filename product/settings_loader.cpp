@@ -160,6 +160,26 @@ void ReadApplications(ProductSettings* settings) {
   settings->appCount = used;
 }
 
+// The settings file gives a program with a rectangle of its own as "none";
+// the setup leaves those entries in "AutoApps", and they are taken there.
+void TakeRectanglesFromRegistry(ProductSettings* settings) {
+  HKEY key;
+  if (!OpenSettingsKey("AutoApps", &key)) return;
+  for (uint32_t i = 0; i < settings->appCount; i++) {
+    AppPlacement& app = settings->apps[i];
+    char data[kLargestAppData + 1];
+    DWORD type = 0, dataSize = kLargestAppData;
+    if (app.area != None ||
+        RegQueryValueExA(key, app.path, nullptr, &type, reinterpret_cast<BYTE*>(data), &dataSize) !=
+            ERROR_SUCCESS ||
+        type != REG_SZ)
+      continue;
+    data[dataSize] = 0;
+    if (ParseRect(data, &app.customRect)) app.area = Custom;
+  }
+  RegCloseKey(key);
+}
+
 void ReadRegistrySettings(ProductSettings* settings) {
   ReadHotKeys(settings);
   ReadCoverage(settings);
@@ -192,7 +212,10 @@ void LoadProductSettings(const PlacementLibrary* library, const char* folder,
   char path[MAX_PATH + 32];
   if (lstrlenA(folder) < MAX_PATH) {
     wsprintfA(path, "%s\\%s", folder, kSettingsFileName);
-    if (ReadSettingsFile(library, path, workArea, settings)) return;
+    if (ReadSettingsFile(library, path, workArea, settings)) {
+      TakeRectanglesFromRegistry(settings);
+      return;
+    }
   }
   ReadRegistrySettings(settings);
 }

@@ -10,6 +10,7 @@
 
 #include "common/tests/test_keyboard.h"
 #include "common/tests/test_registry.h"
+#include "product/product_program.h"
 #include "product/tests/product_runner.h"
 
 namespace {
@@ -201,6 +202,43 @@ TEST_F(ProductProgram, MovesTheForegroundWindowOnTheHotKeysOfItsSettingsFile) {
       << actual.left << "," << actual.top << "," << actual.right << "," << actual.bottom;
   EXPECT_FALSE(IsZoomed(window));
   DestroyWindow(window);
+}
+
+// The settings file gives a program with a rectangle of its own as "none"
+// (code 0). The setup leaves its "AutoApps" entry in the registry, and the
+// rectangle is taken from there; a "none" without such an entry stays none.
+TEST(ProductSettingsFile, RectanglesOfProgramsListedAsNoneComeFromTheRegistry) {
+  ScopedTestKey key(HKEY_CURRENT_USER, kProductKey);
+  ScopedFolder folder("MorvantileRectangles");
+  const uint32_t hotKeys[9] = {};
+  const std::string file = SettingsFile(hotKeys, 600, 400, 100, 10, "C:\\APPS\\RECT.EXE", 0);
+  HANDLE out = CreateFileA((folder / "default.MorvantileSettings").c_str(), GENERIC_WRITE, 0,
+                           nullptr, CREATE_ALWAYS, 0, nullptr);
+  DWORD written = 0;
+  WriteFile(out, file.data(), static_cast<DWORD>(file.size()), &written, nullptr);
+  CloseHandle(out);
+  const PlacementLibrary library = {sizeof(PlacementLibrary), AreaRect, DefaultProductSettings,
+                                    ReadSettingsFileImage, FreeProductSettings};
+  ProductSettings settings;
+  LoadProductSettings(&library, folder.path().c_str(), &settings);
+  ASSERT_EQ(settings.appCount, 1u);
+  EXPECT_EQ(settings.apps[0].area, None);
+  FreeProductSettings(&settings);
+
+  HKEY apps;
+  ASSERT_EQ(RegCreateKeyExA(HKEY_CURRENT_USER, "Software\\Quillfern\\Morvantile\\AutoApps", 0,
+                            nullptr, 0, KEY_WRITE, nullptr, &apps, nullptr), ERROR_SUCCESS);
+  RegSetValueExA(apps, "C:\\APPS\\RECT.EXE", 0, REG_SZ, reinterpret_cast<const BYTE*>("10,20,800,600"), 14);
+  RegCloseKey(apps);
+  LoadProductSettings(&library, folder.path().c_str(), &settings);
+  ASSERT_EQ(settings.appCount, 1u);
+  EXPECT_EQ(settings.apps[0].area, Custom);
+  const PlacementRect& rect = settings.apps[0].customRect;
+  EXPECT_EQ(rect.left, 10);
+  EXPECT_EQ(rect.top, 20);
+  EXPECT_EQ(rect.right, 800);
+  EXPECT_EQ(rect.bottom, 600);
+  FreeProductSettings(&settings);
 }
 
 TEST_F(ProductProgram, WithoutASettingsFileUsesTheRegistryAndPlacesListedApplications) {
