@@ -108,7 +108,7 @@ int AppValueUnreadable(const char* name) {
   return unreadable;
 }
 
-int DeleteReadableAppValues(int (*keep)(const char* name)) {
+int DeleteReadableAppValues(int (*keep)(const AppEntry* entry)) {
   HKEY key;
   if (!OpenSettingsKey(kAutoAppsSubKey, KEY_READ | KEY_SET_VALUE, &key)) return 0;
   char name[kAppPathSize];
@@ -116,9 +116,8 @@ int DeleteReadableAppValues(int (*keep)(const char* name)) {
     int fetched = ValueNameAt(key, index, name);
     if (fetched < 0) break;
     // A deleted value gives its position to the next one.
-    if (!fetched || !ReadEntryFromKey(key, name) || (keep && keep(name)) ||
-        RegDeleteValueA(key, name) != ERROR_SUCCESS)
-      ++index;
+    const AppEntry* entry = fetched ? ReadEntryFromKey(key, name) : nullptr;
+    if (!entry || (keep && keep(entry)) || RegDeleteValueA(key, name) != ERROR_SUCCESS) ++index;
   }
   DWORD subKeys = 1, values = 1;
   RegQueryInfoKeyA(key, nullptr, nullptr, nullptr, &subKeys, nullptr, nullptr, &values, nullptr,

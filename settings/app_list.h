@@ -46,10 +46,10 @@ AppEntry* ReadNextAppEntry(DWORD* index);
 int AppValueUnreadable(const char* name);
 
 // Deletes the "AutoApps" values that a walk reads, except those for which
-// `keep` (may be null) answers 1, and then the key when it is left without
-// values and sub-keys. Values a walk cannot read always stay. 1 when any
-// value is left.
-int DeleteReadableAppValues(int (*keep)(const char* name));
+// `keep` (may be null) answers 1 given the entry read, and then the key when
+// it is left without values and sub-keys. Values a walk cannot read always
+// stay. 1 when any value is left.
+int DeleteReadableAppValues(int (*keep)(const AppEntry* entry));
 
 // The short form of an existing file's path into kAppPathSize bytes; 0 for
 // a missing file or a result that would not fit.

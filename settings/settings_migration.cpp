@@ -79,9 +79,9 @@ void ConvertPackedCoverageArea() {
 
 // A readable value whose short name is held by a value that a walk cannot
 // read is not moved: writing it there would replace that value.
-int ShortNameHeldByUnreadableValue(const char* name) {
+int ShortNameHeldByUnreadableValue(const AppEntry* entry) {
   char shortPath[kAppPathSize];
-  return AppShortPath(name, shortPath) && AppValueUnreadable(shortPath);
+  return AppShortPath(entry->path, shortPath) && AppValueUnreadable(shortPath);
 }
 
 // The number of sub-keys of HKEY_CURRENT_USER\path, or `unknown` when the
@@ -299,9 +299,8 @@ namespace {
 // The settings file gives each application only an area code: a Custom
 // rectangle, or a code outside the nine areas, would come back as "none".
 // Such entries stay in the registry.
-int PlacementNotInTheFile(const char* name) {
-  const AppEntry* entry = ReadAppEntry(name);
-  return entry && entry->area != None && PlacementCode(entry->area) == 0;
+int PlacementNotInTheFile(const AppEntry* entry) {
+  return entry->area != None && PlacementCode(entry->area) == 0;
 }
 
 }  // namespace
