@@ -98,19 +98,24 @@ void SetScratchPath(const char* name) {
   PathInFolder(SetupState.scratchPath, sizeof SetupState.scratchPath, SetupState.targetFolder, name);
 }
 
-// Blanks and backslashes at the end of a typed folder go. Windows drops
-// blanks only from a path's last name: "D:\Tools " would be found or made as
-// D:\Tools, but "D:\Tools \Morvantile.exe" could then not be written. A
-// second backslash would make an existing folder look missing.
-void TrimFolderEnd(char* folder) {
-  int length = lstrlenA(folder);
+// A typed folder in the form Windows gives back: slashes become
+// backslashes (the uninstaller compares its own path, as Windows reports it,
+// with the entry written from this folder), and blanks and backslashes at
+// the end go. Windows drops blanks only from a path's last name: "D:\Tools "
+// would be found or made as D:\Tools, but "D:\Tools \Morvantile.exe" could
+// then not be written. A second backslash would make an existing folder
+// look missing.
+void TidyFolder(char* folder) {
+  int length = 0;
+  for (; folder[length]; ++length)
+    if (folder[length] == '/') folder[length] = '\\';
   while (length > 0 && (folder[length - 1] == ' ' || folder[length - 1] == '\\')) folder[--length] = '\0';
 }
 
 int FixInstallFolder(char* failure) {
   const char* chosen = SetupState.customInstall ? SetupState.customFolder : SetupState.defaultFolder;
   lstrcpynA(SetupState.targetFolder, chosen, sizeof SetupState.targetFolder);
-  TrimFolderEnd(SetupState.targetFolder);
+  TidyFolder(SetupState.targetFolder);
 
   // Only a full path names a folder: a relative one would be taken from the
   // setup's current folder, and a wildcard would let the search below match

@@ -392,13 +392,14 @@ TEST_F(ProgressPage, CustomFolderIsCreatedOnlyWhenTheUserAgrees) {
   EXPECT_EQ(standIns.uninstallEntries, std::vector<std::string>{target});
 }
 
-// Blanks and backslashes typed after the folder go: the folder found or
-// made is the one the files are written into.
-TEST_F(ProgressPage, BlanksAndBackslashesAfterTheFolderGo) {
+// Slashes become backslashes, and blanks and backslashes typed after the
+// folder go: the folder found or made is the one the files are written
+// into, named as Windows names it.
+TEST_F(ProgressPage, TypedFolderIsTidiedBeforeUse) {
   std::string target = scratch_ / "Tools";
   ASSERT_TRUE(CreateDirectoryA(target.c_str(), nullptr));
   SetupState.customInstall = 1;
-  lstrcpyA(SetupState.customFolder, (target + " \\\\ ").c_str());
+  lstrcpyA(SetupState.customFolder, (scratch_.path() + "/Tools \\\\ ").c_str());
   Run();
   EXPECT_TRUE(boxes.empty()) << "the folder exists";
   EXPECT_STREQ(SetupState.targetFolder, target.c_str());
