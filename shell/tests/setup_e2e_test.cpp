@@ -13,6 +13,7 @@
 #include <aclapi.h>
 
 #include <fstream>
+#include <initializer_list>
 #include <sstream>
 #include <string>
 #include <vector>
@@ -160,6 +161,34 @@ class SetupScenario : public ::testing::Test {
     ASSERT_TRUE(setup.WaitForPage(Page::Licence));
     setup.Press(kNext);
     ASSERT_TRUE(setup.WaitForPage(Page::Options));
+  }
+
+  // Options -> Custom, `boxes` unchecked there (1018, the settings move,
+  // among them), back to Options and Upgrade picked: a user who changes
+  // their mind.
+  void UncheckOnCustomThenPickUpgrade(SetupDriver& setup, std::initializer_list<int> boxes) {
+    GoToOptions(setup);
+    setup.ClickPageButton(1012);
+    ASSERT_TRUE(WaitUntil([&] { return setup.ButtonText(kNext) == "&Next >"; }));
+    setup.Press(kNext);
+    ASSERT_TRUE(setup.WaitForPage(Page::Custom));
+    for (int box : boxes) setup.ClickPageButton(box);
+    ASSERT_TRUE(WaitUntil([&] { return !setup.IsChecked(1018); }));
+    setup.Press(kBack);
+    ASSERT_TRUE(setup.WaitForPage(Page::Options));
+    setup.ClickPageButton(1015);
+    ASSERT_TRUE(WaitUntil([&] { return setup.ButtonText(kNext) == "I&nstall"; }));
+  }
+
+  // From the Progress page to a complete run, with the settings moved into
+  // the file (and out of the registry) or left in the registry.
+  void ExpectCompleteRun(SetupDriver& setup, bool settingsMoved) {
+    ASSERT_TRUE(setup.WaitForPage(Page::Progress));
+    WaitForRunEnd(setup);
+    EXPECT_EQ(setup.PageText(1014), kComplete);
+    EXPECT_EQ(FileThere(folder_ + "\\default.MorvantileSettings"), settingsMoved);
+    EXPECT_EQ(TestKeyExists(HKEY_CURRENT_USER, kProductKey), !settingsMoved);
+    FinishAndExpectExit(setup);
   }
 
   // The run ends with "OK" enabled, or stops at a question.
@@ -662,24 +691,9 @@ TEST_F(SetupScenario, ChoosingUpgradeAfterUncheckingTheMoveMigratesAgain) {
   ASSERT_TRUE(SetDword(HKEY_CURRENT_USER, kProductKey, "UpgradeVer", 204));
   SetupDriver setup(SetupProgram());
   Launch(setup);
-  GoToOptions(setup);
-  setup.ClickPageButton(1012);
-  ASSERT_TRUE(WaitUntil([&] { return setup.ButtonText(kNext) == "&Next >"; }));
+  UncheckOnCustomThenPickUpgrade(setup, {1018});
   setup.Press(kNext);
-  ASSERT_TRUE(setup.WaitForPage(Page::Custom));
-  setup.ClickPageButton(1018);
-  ASSERT_TRUE(WaitUntil([&] { return !setup.IsChecked(1018); }));
-  setup.Press(kBack);
-  ASSERT_TRUE(setup.WaitForPage(Page::Options));
-  setup.ClickPageButton(1015);
-  ASSERT_TRUE(WaitUntil([&] { return setup.ButtonText(kNext) == "I&nstall"; }));
-  setup.Press(kNext);
-  ASSERT_TRUE(setup.WaitForPage(Page::Progress));
-  WaitForRunEnd(setup);
-  EXPECT_EQ(setup.PageText(1014), kComplete);
-  EXPECT_TRUE(FileThere(folder_ + "\\default.MorvantileSettings"));
-  EXPECT_FALSE(TestKeyExists(HKEY_CURRENT_USER, kProductKey));
-  FinishAndExpectExit(setup);
+  ExpectCompleteRun(setup, true);
 }
 
 TEST_F(SetupScenario, CustomAgainAfterUpgradeRunsWhatItsBoxesShow) {
@@ -691,29 +705,14 @@ TEST_F(SetupScenario, CustomAgainAfterUpgradeRunsWhatItsBoxesShow) {
   ASSERT_TRUE(SetDword(HKEY_CURRENT_USER, kProductKey, "UpgradeVer", 204));
   SetupDriver setup(SetupProgram());
   Launch(setup);
-  GoToOptions(setup);
-  setup.ClickPageButton(1012);
-  ASSERT_TRUE(WaitUntil([&] { return setup.ButtonText(kNext) == "&Next >"; }));
-  setup.Press(kNext);
-  ASSERT_TRUE(setup.WaitForPage(Page::Custom));
-  for (int box : {1002, 1007, 1018}) setup.ClickPageButton(box);
-  ASSERT_TRUE(WaitUntil([&] { return !setup.IsChecked(1018); }));
-  setup.Press(kBack);
-  ASSERT_TRUE(setup.WaitForPage(Page::Options));
-  setup.ClickPageButton(1015);
-  ASSERT_TRUE(WaitUntil([&] { return setup.ButtonText(kNext) == "I&nstall"; }));
+  UncheckOnCustomThenPickUpgrade(setup, {1002, 1007, 1018});
   setup.ClickPageButton(1012);
   ASSERT_TRUE(WaitUntil([&] { return setup.ButtonText(kNext) == "&Next >"; }));
   setup.Press(kNext);
   ASSERT_TRUE(setup.WaitForPage(Page::Custom));
   EXPECT_FALSE(setup.IsChecked(1018));
   setup.Press(kNext);
-  ASSERT_TRUE(setup.WaitForPage(Page::Progress));
-  WaitForRunEnd(setup);
-  EXPECT_EQ(setup.PageText(1014), kComplete);
-  EXPECT_FALSE(FileThere(folder_ + "\\default.MorvantileSettings"));
-  EXPECT_TRUE(TestKeyExists(HKEY_CURRENT_USER, kProductKey));
-  FinishAndExpectExit(setup);
+  ExpectCompleteRun(setup, false);
 }
 
 TEST_F(SetupScenario, UnwritableMachineKeyLeavesNoEntryAndSaysNothing) {
