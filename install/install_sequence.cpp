@@ -284,11 +284,17 @@ int RemoveRegistrySettings() {
   return 1;
 }
 
+// A registration that could not be made fails nothing and shows nothing;
+// only the log says so.
+int Registered(int done) {
+  if (!done) current.result = "failed";
+  return 1;
+}
+
 int CreateShortcut() {
   int wanted = SetupState.customInstall ? SetupState.startWithWindows : SetupState.installedVersion == 0;
   if (!wanted) return Skipped();
-  CreateStartupShortcut(SetupState.targetFolder);
-  return 1;
+  return Registered(CreateStartupShortcut(SetupState.targetFolder));
 }
 
 int StartProduct() {
@@ -297,14 +303,10 @@ int StartProduct() {
                    : (SetupState.instanceWasRunning || SetupState.installedVersion == 0);
   // /NOLAUNCH leaves the product not started, whatever the kind chose.
   if (!wanted || SetupState.noLaunch) return Skipped();
-  LaunchProduct(SetupState.targetFolder);
-  return 1;
+  return Registered(LaunchProduct(SetupState.targetFolder));
 }
 
-int RegisterForUninstall() {
-  WriteUninstallEntry(SetupState.targetFolder);
-  return 1;
-}
+int RegisterForUninstall() { return Registered(WriteUninstallEntry(SetupState.targetFolder)); }
 
 const char* const kStepNames[kInstallStepCount] = {
     "prepare the installation folder", "close a running Morvantile", "write the program files",

@@ -28,45 +28,49 @@ int StartupShortcutPath(WCHAR* linkPath /* MAX_PATH */) {
   return MultiByteToWideChar(CP_ACP, 0, path, -1, linkPath, MAX_PATH) != 0;
 }
 
-void SaveStartupLink(IShellLinkA* link) {
+int SaveStartupLink(IShellLinkA* link) {
   IPersistFile* file = nullptr;
-  if (FAILED(link->QueryInterface(IID_IPersistFile, (void**)&file))) return;
+  if (FAILED(link->QueryInterface(IID_IPersistFile, (void**)&file))) return 0;
   WCHAR linkPath[MAX_PATH];
-  if (StartupShortcutPath(linkPath)) file->Save(linkPath, TRUE);
+  int saved = StartupShortcutPath(linkPath) && SUCCEEDED(file->Save(linkPath, TRUE));
   file->Release();
+  return saved;
 }
 
 }  // namespace
 
-void CreateStartupShortcut(const char* targetFolder) {
-  if (!BuildProductProgramPath(targetFolder)) return;
+int CreateStartupShortcut(const char* targetFolder) {
+  if (!BuildProductProgramPath(targetFolder)) return 0;
   HRESULT com = CoInitialize(nullptr);
   IShellLinkA* link = nullptr;
+  int saved = 0;
   if (SUCCEEDED(CoCreateInstance(CLSID_ShellLink, nullptr, CLSCTX_INPROC_SERVER, IID_IShellLinkA,
                                  (void**)&link))) {
     link->SetPath(SetupState.scratchPath);
     link->SetDescription(kProductName);
-    SaveStartupLink(link);
+    saved = SaveStartupLink(link);
     link->Release();
   }
   // Balance only an initialisation of our own; a failed one owes nothing.
   if (SUCCEEDED(com)) CoUninitialize();
+  return saved;
 }
 
-void LaunchProduct(const char* targetFolder) {
-  if (!BuildProductProgramPath(targetFolder) || lstrlenA(targetFolder) >= MAX_PATH) return;
+int LaunchProduct(const char* targetFolder) {
+  if (!BuildProductProgramPath(targetFolder) || lstrlenA(targetFolder) >= MAX_PATH) return 0;
   STARTUPINFOA startup;
   PROCESS_INFORMATION process;
   ZeroMemory(&startup, sizeof startup);
   startup.cb = sizeof startup;
   ZeroMemory(&process, sizeof process);
-  if (CreateProcessA(SetupState.scratchPath, nullptr, nullptr, nullptr, FALSE,
-                     CREATE_DEFAULT_ERROR_MODE | NORMAL_PRIORITY_CLASS, nullptr, targetFolder,
-                     &startup, &process)) {
-    // Nothing of the new process is used: do not keep its handles open.
-    CloseHandle(process.hThread);
-    CloseHandle(process.hProcess);
-  }
+  if (!CreateProcessA(SetupState.scratchPath, nullptr, nullptr, nullptr, FALSE,
+                      CREATE_DEFAULT_ERROR_MODE | NORMAL_PRIORITY_CLASS, nullptr, targetFolder,
+                      &startup, &process))
+    return 0;
+  // Nothing of the new process is used: do not keep its handles open.
+  CloseHandle(process.hThread);
+  CloseHandle(process.hProcess);
+  return 1;
 }
 
 namespace {
@@ -90,7 +94,7 @@ DWORD InstalledSizeKb(const char* targetFolder) {
 
 }  // namespace
 
-void WriteUninstallEntry(const char* targetFolder) {
+int WriteUninstallEntry(const char* targetFolder) {
   // Static, not on the stack: one thread installs, and every frame stays
   // within the stack's guard page (the build does not probe the stack).
   static char command[2048];
@@ -99,13 +103,13 @@ void WriteUninstallEntry(const char* targetFolder) {
   if (!FormatText(command, sizeof command, kUninstallCommandFormat, targetFolder) ||
       !FormatText(quietCommand, sizeof quietCommand, "%s /S", command) ||
       !PathInFolder(program, sizeof program, targetFolder, kProgramFileName)) {
-    return;
+    return 0;
   }
 
   HKEY key;
   if (RegCreateKeyExA(HKEY_LOCAL_MACHINE, kUninstallKeyPath, 0, nullptr, REG_OPTION_NON_VOLATILE, KEY_WRITE,
                       nullptr, &key, nullptr) != ERROR_SUCCESS) {
-    return;
+    return 0;
   }
   SetTextValue(key, kUninstallStringValue, command);
   SetTextValue(key, kDisplayNameValue, kProductName);
@@ -120,4 +124,5 @@ void WriteUninstallEntry(const char* targetFolder) {
   SetNumberValue(key, "NoModify", 1);
   SetNumberValue(key, "NoRepair", 1);
   RegCloseKey(key);
+  return 1;
 }

@@ -1,14 +1,15 @@
 // Ties the installed product into the system: the Startup-folder shortcut,
-// the start of the product, and the machine-wide uninstall entry. Every
-// failure inside them is silent; none can fail the installation.
+// the start of the product, and the machine-wide uninstall entry. Each
+// returns 1 when it was done, 0 when not; a failure shows nothing and
+// cannot fail the installation (the log notes it).
 #pragma once
 
 // Puts "Morvantile.lnk" to targetFolder\Morvantile.exe, described
 // "Morvantile", into the user's Startup folder, replacing one of that name.
-void CreateStartupShortcut(const char* targetFolder);
+int CreateStartupShortcut(const char* targetFolder);
 
 // Starts targetFolder\Morvantile.exe with no arguments, in targetFolder.
-void LaunchProduct(const char* targetFolder);
+int LaunchProduct(const char* targetFolder);
 
 // Writes HKLM\...\Uninstall\Morvantile: "UninstallString"
 // "\"targetFolder\Morvantile.exe\" /uninstall" and "DisplayName" "Morvantile",
@@ -16,4 +17,4 @@ void LaunchProduct(const char* targetFolder);
 // same with /S), "DisplayVersion", "Publisher", "DisplayIcon",
 // "InstallLocation", "EstimatedSize" (KB of the installed files),
 // "URLInfoAbout", "NoModify" and "NoRepair".
-void WriteUninstallEntry(const char* targetFolder);
+int WriteUninstallEntry(const char* targetFolder);

@@ -96,6 +96,20 @@ TEST_F(Engine, ACompleteRunReportsEveryStepOnceAndLogsALineEach) {
   EXPECT_EQ(lines[9], "step 9 (finish): done; status \"Installation complete.  Thank you for using Morvantile.\"");
 }
 
+// A shortcut, start or uninstall entry that could not be made fails
+// nothing and shows nothing, but the log says so.
+TEST_F(Engine, RegistrationsThatCouldNotBeMadeAreLoggedAndTheRunGoesOn) {
+  lstrcpyA(SetupState.defaultFolder, scratch_.path().c_str());
+  standIns.registrationsDone = 0;
+  RunAll();
+  EXPECT_EQ(host_.failed, 0);
+  std::vector<std::string> lines = LogLines(log_);
+  ASSERT_EQ(lines.size(), 10u);
+  EXPECT_EQ(lines[6], "step 6 (create the Startup shortcut): failed");
+  EXPECT_EQ(lines[7], "step 7 (start Morvantile): failed");
+  EXPECT_EQ(lines[8], "step 8 (write the uninstall entry): failed");
+}
+
 TEST_F(Engine, NoLaunchLeavesTheProductNotStartedWhateverTheKindChose) {
   lstrcpyA(SetupState.defaultFolder, scratch_.path().c_str());
   SetupState.noLaunch = 1;   // a first installation would start it

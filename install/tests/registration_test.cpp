@@ -30,7 +30,7 @@ std::string ReadText(HKEY root, const char* keyPath, const char* name, DWORD* st
 
 TEST(UninstallEntry, QuotedCommandAndDisplayName) {
   ScopedTestKey entry(HKEY_LOCAL_MACHINE, kUninstallKey);
-  WriteUninstallEntry("E:\\Apps Folder\\Morvantile");
+  EXPECT_EQ(WriteUninstallEntry("E:\\Apps Folder\\Morvantile"), 1);
 
   DWORD commandSize = 0;
   DWORD nameSize = 0;
@@ -44,7 +44,7 @@ TEST(UninstallEntry, QuotedCommandAndDisplayName) {
 TEST(UninstallEntry, OverlongFolderWritesNoTruncatedCommand) {
   ScopedTestKey entry(HKEY_LOCAL_MACHINE, kUninstallKey);
   std::string folder(2047, 'f');
-  WriteUninstallEntry(folder.c_str());
+  EXPECT_EQ(WriteUninstallEntry(folder.c_str()), 0);
   EXPECT_EQ(ReadText(HKEY_LOCAL_MACHINE, kUninstallKey, "UninstallString"), "<no key>");
 }
 
@@ -61,7 +61,7 @@ TEST(UninstallEntry, UnwritableMachineKeyLeavesNoEntryQuietly) {
   ASSERT_EQ(RegDeleteKeyA(HKEY_CURRENT_USER, sandbox), ERROR_SUCCESS);
 
   ASSERT_EQ(RegOverridePredefKey(HKEY_LOCAL_MACHINE, deleted), ERROR_SUCCESS);
-  WriteUninstallEntry("E:\\Apps\\Morvantile");
+  EXPECT_EQ(WriteUninstallEntry("E:\\Apps\\Morvantile"), 0);
   RegOverridePredefKey(HKEY_LOCAL_MACHINE, nullptr);
   RegCloseKey(deleted);
 
@@ -120,7 +120,7 @@ class StartupShortcut : public ::testing::Test {
 
 TEST_F(StartupShortcut, PointsAtTheProductProgram) {
   ASSERT_TRUE(WriteBytes(first_ / "Morvantile.exe", "program"));
-  CreateStartupShortcut(first_.path().c_str());
+  EXPECT_EQ(CreateStartupShortcut(first_.path().c_str()), 1);
   LinkContents contents = ReadLink(link_);
   ASSERT_TRUE(contents.loaded);
   EXPECT_EQ(contents.target, first_ / "Morvantile.exe");
@@ -141,7 +141,7 @@ TEST_F(StartupShortcut, ReplacesAnExistingShortcut) {
 
 TEST_F(StartupShortcut, SkipsAFolderTooLongForALink) {
   std::string folder(MAX_PATH, 'f');
-  CreateStartupShortcut(folder.c_str());
+  EXPECT_EQ(CreateStartupShortcut(folder.c_str()), 0);
   EXPECT_EQ(GetFileAttributesA(link_.c_str()), INVALID_FILE_ATTRIBUTES);
 }
 
@@ -168,11 +168,12 @@ TEST(LaunchProduct, StartsTheProgramInTheInstallationFolder) {
   GetWindowsDirectoryA(windows, MAX_PATH);
   SetCurrentDirectoryA(windows);
 
-  LaunchProduct(folder.path().c_str());
+  EXPECT_EQ(LaunchProduct(folder.path().c_str()), 1);
   std::string note = WaitForNote(folder / "probe-cwd.txt");
   SetCurrentDirectoryA(own);
   EXPECT_EQ(lstrcmpiA(note.c_str(), folder.path().c_str()), 0) << note;
 
   // The probe may still be ending: wait until its program can be removed.
   for (int i = 0; i < 40 && !DeleteFileA((folder / "Morvantile.exe").c_str()); i++) Sleep(50);
+  EXPECT_EQ(LaunchProduct((folder / "nothing here").c_str()), 0) << "no program to start";
 }

@@ -32,6 +32,15 @@ int LastPayloadWasDamaged() { return standIns.lastPayloadDamaged; }
 const char kPayloadType[] = "FILE_RESOURCE";
 const char kDamagedSetupText[] = "The setup program is damaged. Please download it again.";
 
-void CreateStartupShortcut(const char* targetFolder) { standIns.shortcuts.push_back(targetFolder); }
-void LaunchProduct(const char* targetFolder) { standIns.launches.push_back(targetFolder); }
-void WriteUninstallEntry(const char* targetFolder) { standIns.uninstallEntries.push_back(targetFolder); }
+int CreateStartupShortcut(const char* targetFolder) {
+  standIns.shortcuts.push_back(targetFolder);
+  return standIns.registrationsDone;
+}
+int LaunchProduct(const char* targetFolder) {
+  standIns.launches.push_back(targetFolder);
+  return standIns.registrationsDone;
+}
+int WriteUninstallEntry(const char* targetFolder) {
+  standIns.uninstallEntries.push_back(targetFolder);
+  return standIns.registrationsDone;
+}

@@ -28,6 +28,7 @@ struct StandInLog {
   std::vector<std::string> shortcuts;
   std::vector<std::string> launches;
   std::vector<std::string> uninstallEntries;
+  int registrationsDone = 1;         // 0: the three fail, as they may
   int linkLabelStatic = 0;
 };
 
