@@ -5,6 +5,7 @@
 #include "common/folder_path.h"
 #include "common/memory.h"
 #include "common/setup_state.h"
+#include "common/system_library.h"
 #include "common/types.h"
 #include "install/file_helpers.h"
 #include "settings/settings_migration.h"
@@ -85,10 +86,9 @@ typedef BOOL(WINAPI* VersionInfoFunction)(LPCSTR, DWORD, DWORD, LPVOID);
 typedef BOOL(WINAPI* QueryValueFunction)(LPCVOID, LPCSTR, LPVOID*, PUINT);
 
 ProductVersion ProductVersionOf(const char* program, HMODULE library) {
-  VersionInfoSizeFunction infoSize =
-      (VersionInfoSizeFunction)(void*)GetProcAddress(library, "GetFileVersionInfoSizeA");
-  VersionInfoFunction info = (VersionInfoFunction)(void*)GetProcAddress(library, "GetFileVersionInfoA");
-  QueryValueFunction queryValue = (QueryValueFunction)(void*)GetProcAddress(library, "VerQueryValueA");
+  auto infoSize = LibraryEntry<VersionInfoSizeFunction>(library, "GetFileVersionInfoSizeA");
+  auto info = LibraryEntry<VersionInfoFunction>(library, "GetFileVersionInfoA");
+  auto queryValue = LibraryEntry<QueryValueFunction>(library, "VerQueryValueA");
   if (!infoSize || !info || !queryValue) return 0;
 
   DWORD handle = 0;

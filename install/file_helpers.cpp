@@ -6,6 +6,7 @@
 #include "common/text_format.h"
 
 #include "common/setup_state.h"
+#include "common/system_library.h"
 #include "common/types.h"
 
 int FileExists(const char* path) {
@@ -71,22 +72,19 @@ int NameFits(DWORD length, DWORD size) { return length > 0 && length < size; }
 // up at run time, so that the setup still starts where one is missing.
 int ProcessImagePath(HANDLE process, char* path, DWORD size) {
   HMODULE kernel = GetModuleHandleA(kKernelLibraryName);
-  FullImageNameFunction fullImageName =
-      (FullImageNameFunction)(void*)GetProcAddress(kernel, "QueryFullProcessImageNameA");
+  auto fullImageName = LibraryEntry<FullImageNameFunction>(kernel, "QueryFullProcessImageNameA");
   DWORD length = size;
   if (fullImageName && fullImageName(process, 0, path, &length) && NameFits(length, size)) return 1;
 
   // psapi.dll names the kernel32 function without its "K32".
   static const char kImageFileNameInKernel[] = "K32GetProcessImageFileNameA";
-  ImageFileNameFunction imageFileName =
-      (ImageFileNameFunction)(void*)GetProcAddress(kernel, kImageFileNameInKernel);
+  auto imageFileName = LibraryEntry<ImageFileNameFunction>(kernel, kImageFileNameInKernel);
   if (imageFileName && NameFits(imageFileName(process, path, size), size)) return 1;
 
   HMODULE processStatus = LoadLibraryFromSystemFolder(kProcessStatusFileName);
   if (!processStatus) return 0;
-  imageFileName = (ImageFileNameFunction)(void*)GetProcAddress(processStatus, kImageFileNameInKernel + 3);
-  ModuleFileNameFunction moduleFileName =
-      (ModuleFileNameFunction)(void*)GetProcAddress(processStatus, "GetModuleFileNameExA");
+  imageFileName = LibraryEntry<ImageFileNameFunction>(processStatus, kImageFileNameInKernel + 3);
+  auto moduleFileName = LibraryEntry<ModuleFileNameFunction>(processStatus, "GetModuleFileNameExA");
   int found = (imageFileName && NameFits(imageFileName(process, path, size), size)) ||
               (moduleFileName && NameFits(moduleFileName(process, nullptr, path, size), size));
   FreeLibrary(processStatus);
@@ -129,19 +127,6 @@ BOOL CALLBACK CloseRunningProduct(HWND window, LPARAM) {
   SetupState.instanceWasRunning = 1;
   SendMessageTimeoutA(window, WM_DESTROY, 0, 0, SMTO_ABORTIFHUNG, kCloseWaitMs, nullptr);
   return FALSE;
-}
-
-int SystemFilePath(const char* name, char* path) {
-  char systemFolder[MAX_PATH];
-  UINT length = GetSystemDirectoryA(systemFolder, MAX_PATH);
-  if (length == 0 || length >= MAX_PATH) return 0;
-  RemoveTrailingBackslash(systemFolder);
-  return PathInFolder(path, MAX_PATH, systemFolder, name);
-}
-
-HMODULE LoadLibraryFromSystemFolder(const char* name) {
-  char path[MAX_PATH];
-  return SystemFilePath(name, path) ? LoadLibraryA(path) : nullptr;
 }
 
 int FormatText(char* out, int size, const char* format, ...) {

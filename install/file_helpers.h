@@ -32,14 +32,6 @@ void RemoveTrailingBackslash(char* path);
 // in `folder` (MAX_PATH bytes); 0 when the system gives none.
 int ShellFolderPath(int csidl, char* folder);
 
-// Builds the full path of `name` in the system folder in `path` (MAX_PATH
-// bytes); 0 when there is none that fits.
-int SystemFilePath(const char* name, char* path);
-
-// Loads a DLL by its full path in the system folder, so that a planted copy
-// beside the program or in the current folder is never taken.
-HMODULE LoadLibraryFromSystemFolder(const char* name);
-
 // Formats into `out` of `size` bytes. Returns 1 when the whole result
 // fitted; otherwise 0, with `out` empty: a path is never used cut short.
 int FormatText(char* out, int size, const char* format, ...)

@@ -4,6 +4,7 @@
 
 #include "common/folder_path.h"
 #include "common/setup_state.h"
+#include "common/system_library.h"
 #include "common/types.h"
 #include "install/file_helpers.h"
 #include "install/install_log.h"

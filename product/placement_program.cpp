@@ -5,6 +5,7 @@
 #include <windows.h>
 #include <shellapi.h>
 
+#include "common/system_library.h"
 #include "common/types.h"
 #include "product/product_program.h"
 
@@ -49,8 +50,7 @@ const PlacementLibrary* LoadPlacementLibrary(const char* folder) {
   wsprintfA(path, "%s\\%s", folder, kLibraryName);
   HMODULE module = LoadLibraryA(path);
   if (!module) return nullptr;
-  PlacementLibraryEntry entry = reinterpret_cast<PlacementLibraryEntry>(
-      reinterpret_cast<void*>(GetProcAddress(module, MORVANTILE_LIBRARY_EXPORT)));
+  auto entry = LibraryEntry<PlacementLibraryEntry>(module, MORVANTILE_LIBRARY_EXPORT);
   const PlacementLibrary* library = entry ? entry() : nullptr;
   if (!library || library->size < sizeof(PlacementLibrary)) return nullptr;
   return library;

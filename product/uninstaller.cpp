@@ -10,6 +10,7 @@
 #include <shobjidl.h>
 
 #include "common/memory.h"
+#include "common/system_library.h"
 #include "product/product_program.h"
 
 const char kUninstallKeyPath[] = "Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\Morvantile";
@@ -59,30 +60,17 @@ typedef DWORD(WINAPI* VersionSizeFn)(LPCSTR, LPDWORD);
 typedef BOOL(WINAPI* VersionInfoFn)(LPCSTR, DWORD, DWORD, LPVOID);
 typedef BOOL(WINAPI* VersionValueFn)(LPCVOID, LPCSTR, LPVOID*, PUINT);
 
-template <typename Function>
-Function Entry(HMODULE library, const char* name) {
-  return reinterpret_cast<Function>(reinterpret_cast<void*>(GetProcAddress(library, name)));
-}
-
-// version.dll is loaded from the system folder by its full path rather than
-// imported: the cleanup helper runs from the temporary folder, where other
-// users may leave a version.dll for the loader to find first.
-HMODULE LoadVersionLibrary() {
-  char path[MAX_PATH + 16];
-  const UINT length = GetSystemDirectoryA(path, MAX_PATH);
-  if (length == 0 || length >= MAX_PATH) return nullptr;
-  lstrcpyA(path + length, "\\version.dll");
-  return LoadLibraryExA(path, nullptr, LOAD_WITH_ALTERED_SEARCH_PATH);
-}
-
 // The setup writes psapi.dll only where the system lacks one; ours carries
-// our own version strings, so any other psapi.dll stays.
+// our own version strings, so any other psapi.dll stays. version.dll is
+// loaded by its full path, not imported: the cleanup helper runs from the
+// temporary folder, where other users may leave a version.dll for the loader
+// to find first.
 int HasOurVersionStrings(const char* path) {
-  HMODULE version = LoadVersionLibrary();
+  HMODULE version = LoadLibraryFromSystemFolder("version.dll");
   if (!version) return 0;
-  auto versionSize = Entry<VersionSizeFn>(version, "GetFileVersionInfoSizeA");
-  auto versionInfo = Entry<VersionInfoFn>(version, "GetFileVersionInfoA");
-  auto versionValue = Entry<VersionValueFn>(version, "VerQueryValueA");
+  auto versionSize = LibraryEntry<VersionSizeFn>(version, "GetFileVersionInfoSizeA");
+  auto versionInfo = LibraryEntry<VersionInfoFn>(version, "GetFileVersionInfoA");
+  auto versionValue = LibraryEntry<VersionValueFn>(version, "VerQueryValueA");
   DWORD ignored = 0;
   const DWORD size = versionSize && versionInfo && versionValue ? versionSize(path, &ignored) : 0;
   char* block = size && size <= 65536 ? static_cast<char*>(MemAlloc(size)) : nullptr;

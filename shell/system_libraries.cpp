@@ -2,8 +2,8 @@
 
 #include <commctrl.h>
 
+#include "common/system_library.h"
 #include "common/types.h"
-#include "install/file_helpers.h"
 
 namespace {
 
@@ -25,12 +25,6 @@ struct CommonControlsRecord {
 };
 CommonControlsRecord commonControls;
 
-// GetProcAddress returns a generic FARPROC; this names the cast once.
-template <typename Fn>
-Fn Entry(HMODULE module, const char* name) {
-  return reinterpret_cast<Fn>(reinterpret_cast<void*>(GetProcAddress(module, name)));
-}
-
 int IsRedirectedByManifest(const char* name) {
   ACTCTX_SECTION_KEYED_DATA data;
   ZeroMemory(&data, sizeof data);
@@ -45,10 +39,10 @@ void LoadCommonControls() {
   HMODULE module = LoadSystemLibrary("comctl32.dll");
   if (!module) return;
   commonControls.module = module;
-  commonControls.initCommonControls = Entry<InitCommonControlsFn>(module, "InitCommonControls");
-  commonControls.createPage = Entry<CreatePageFn>(module, "CreatePropertySheetPageA");
-  commonControls.destroyPage = Entry<DestroyPageFn>(module, "DestroyPropertySheetPage");
-  commonControls.propertySheet = Entry<PropertySheetFn>(module, "PropertySheetA");
+  commonControls.initCommonControls = LibraryEntry<InitCommonControlsFn>(module, "InitCommonControls");
+  commonControls.createPage = LibraryEntry<CreatePageFn>(module, "CreatePropertySheetPageA");
+  commonControls.destroyPage = LibraryEntry<DestroyPageFn>(module, "DestroyPropertySheetPage");
+  commonControls.propertySheet = LibraryEntry<PropertySheetFn>(module, "PropertySheetA");
 }
 
 }  // namespace
@@ -57,7 +51,7 @@ void RestrictDllSearchPath() {
   // Looked up: systems without the update that brought it lack the export.
   HMODULE kernel = GetModuleHandleA(kKernelLibraryName);
   SetDefaultDllDirectoriesFn setDefault =
-      kernel ? Entry<SetDefaultDllDirectoriesFn>(kernel, "SetDefaultDllDirectories") : nullptr;
+      kernel ? LibraryEntry<SetDefaultDllDirectoriesFn>(kernel, "SetDefaultDllDirectories") : nullptr;
   if (setDefault && setDefault(LOAD_LIBRARY_SEARCH_SYSTEM32)) searchRestricted = 1;
   SetDllDirectoryA("");
 }

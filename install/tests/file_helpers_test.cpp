@@ -5,6 +5,7 @@
 
 #include "install/file_helpers.h"
 #include "common/setup_state.h"
+#include "common/system_library.h"
 #include "install/tests/engine_test_support.h"
 
 TEST(FileExists, TellsFilesFromFoldersAndAbsentPaths) {
