@@ -21,6 +21,10 @@ export MV_SIGN_PKCS12="$work/signing.p12"
 unset MV_SIGN_TIMESTAMP_URL
 
 echo "== a signed build (build/win64-signed)"
+# The certificate is new on every run, and a program is signed when it is
+# linked: programs left from an earlier run carry the old certificate's
+# signature, so they are linked (and signed) again.
+rm -f build/win64-signed/MorvantileSetup.exe build/win64-signed/product/*.exe build/win64-signed/product/*.dll
 cmake -S . -B build/win64-signed -G Ninja -DCMAKE_BUILD_TYPE=Release \
   -DCMAKE_TOOLCHAIN_FILE=cmake/toolchain-win64.cmake -DBUILD_TESTING=OFF -DMV_SIGN=ON >/dev/null
 cmake --build build/win64-signed -j "${MV_JOBS:-2}" --target MorvantileSetup >/dev/null
