@@ -113,11 +113,8 @@ void RekeyAutoApps() {
   // A key that holds a sub-key (never written by the product) keeps its
   // values, as a plain delete of the key would.
   if (!AutoAppsHasSubKeys()) DeleteReadableAppValues(ShortNameHeldByUnreadableValue);
-  for (uint32_t at = 0;; ++at) {
-    AppEntry* node = AppListAt(at);
-    if (!node) break;
+  for (AppEntry* node = AppListAt(0); node; node = node->next)
     if (!AppValueUnreadable(node->path)) WriteAppEntry(node);
-  }
   AppListClear();
 }
 
