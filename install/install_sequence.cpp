@@ -254,13 +254,17 @@ void StampSettingsHeader(const char* path) {
 int WriteSettings(char* failure) {
   SetScratchPath(kSettingsFileName);
   char* path = SetupState.scratchPath;
-  if (!SetupState.migrateSettings) {
+  // Settings not moved stay in the registry, where the product reads them
+  // only when no file hides them. With none there to move, the file is what
+  // the user has (the settings of an earlier run) and stays.
+  if (!SetupState.migrateSettings && SetupState.migrationResult) {
     SetFileAttributesA(path, FILE_ATTRIBUTE_NORMAL);
     DeleteFileA(path);   // nothing there, or a folder: it stays as it is
   }
   SetupState.settingsFileFailed = 0;
   if (SetupState.migrationResult && SetupState.migrateSettings && !WriteSettingsFile(path)) {
     SetupState.settingsFileFailed = 1;
+    current.result = "failed";
     if (Ask(kAskContinueWithoutSettings, "Could not write the settings file.\nContinue installation with default settings?",
             MB_OKCANCEL) != IDOK) {
       return Fail(failure, "The settings file could not be written.");

@@ -589,7 +589,9 @@ TEST_F(ProgressPage, SettingsFileThatCannotBeWrittenAsksWhetherToGoOn) {
   EXPECT_EQ(standIns.productKeyRemovals, 1) << "a file written lets the registry copy go";
 }
 
-TEST_F(ProgressPage, KeepingOldSettingsOffDeletesTheSettingsFile) {
+// Settings kept in the registry: the file would hide them from the product.
+// With nothing in the registry, the file holds all the user has, and stays.
+TEST_F(ProgressPage, KeepingOldSettingsOffDeletesOnlyAFileThatHidesRegistrySettings) {
   std::string settings = scratch_ / "default.MorvantileSettings";
   ASSERT_TRUE(WriteBytes(settings, "MV\x03\x02old"));
   ASSERT_TRUE(SetFileAttributesA(settings.c_str(), FILE_ATTRIBUTE_READONLY));
@@ -602,6 +604,13 @@ TEST_F(ProgressPage, KeepingOldSettingsOffDeletesTheSettingsFile) {
   EXPECT_TRUE(standIns.settingsFilePaths.empty());
   EXPECT_EQ(standIns.migratedFolders.size(), 1u) << "the migration runs all the same";
   EXPECT_EQ(standIns.productKeyRemovals, 0);
+
+  ASSERT_TRUE(WriteBytes(settings, "MV\x04\x03kept"));
+  SetupState.installedVersion = 0x0304;
+  standIns.migrationResult = 0;
+  RunAgain();
+  EXPECT_EQ(Status(), kComplete);
+  EXPECT_EQ(ReadBytes(settings), "MV\x04\x03kept");
 }
 
 // A folder in place of the settings file is the user's: an upgrade that

@@ -196,6 +196,7 @@ TEST_F(Unattended, UnwritableSettingsFileContinuesAndKeepsTheRegistrySettings) {
   ASSERT_EQ(RunToEnd(SetupCommand() + " /S /NOLAUNCH /LOG=\"" + log_ + "\""), 0u) << ReadFile(log_);
   EXPECT_TRUE(TestKeyExists(HKEY_CURRENT_USER, kProductKey));
   EXPECT_TRUE(Contains(LogLineOf("step 4 "), "Continue installation with default settings?\": OK")) << ReadFile(log_);
+  EXPECT_TRUE(Contains(LogLineOf("step 4 "), "(write the settings file): failed"));
   EXPECT_TRUE(Contains(LogLineOf("step 5 "), "registry settings kept"));
   EXPECT_TRUE(FileThere(folder_ + "\\Morvantile.exe"));
 }
