@@ -26,6 +26,15 @@ int32_t HalfDistance(int32_t from, int32_t to) {
   return -static_cast<int32_t>((0u - distance) >> 1);
 }
 
+// A divider at origin + split between low and high. One on or beyond an edge
+// (a split stored for another screen size, or the defaults of a larger
+// primary monitor on a smaller one) would leave a side empty, and a window
+// sized to it off the screen: such a divider halves the range instead.
+int32_t Divider(int32_t origin, int32_t split, int32_t low, int32_t high) {
+  const int32_t at = ClampedSum(origin, split, low, high);
+  return at > low && at < high ? at : low + HalfDistance(low, high);
+}
+
 }  // namespace
 
 CoverageLayout DefaultCoverageLayout(const PlacementRect& workArea, int32_t iconSpacingX) {
@@ -63,10 +72,8 @@ int AreaRect(int32_t area, const PlacementRect& workArea, const CoverageLayout& 
   PlacementRect c;
   if (area < WholeArea || area > LowerRight) return 0;
   if (!CoverageRect(workArea, layout, &c)) return 0;
-  // A divider outside the coverage rectangle (a stored split from another
-  // screen size) would give an empty side: keep it on the rectangle.
-  const int32_t x = ClampedSum(workArea.left, layout.splitX, c.left, c.right);
-  const int32_t y = ClampedSum(workArea.top, layout.splitY, c.top, c.bottom);
+  const int32_t x = Divider(workArea.left, layout.splitX, c.left, c.right);
+  const int32_t y = Divider(workArea.top, layout.splitY, c.top, c.bottom);
   // The sides, halves and quarters end at the dividers on their inner edges.
   const uint32_t is = 1u << area;  // the Area's bit
   if (is & (1u << LeftSide | 1u << UpperLeft | 1u << LowerLeft)) c.right = x;

@@ -55,11 +55,28 @@ TEST(PlacementGeometry, DividersAreMeasuredFromTheWorkAreaOfTheWindowsMonitor) {
   EXPECT_EQ(Area(LowerLeft, layout, second), (PlacementRect{1024, 384, 1536, 768}));
 }
 
-TEST(PlacementGeometry, DividersOutsideTheCoverageAreKeptOnItsEdges) {
-  // Dividers stored for a larger screen.
-  const CoverageLayout layout = {0, 0, 0, 0, 1500, -20};
-  EXPECT_EQ(Area(LeftSide, layout), (PlacementRect{0, 0, 1024, 728}));
-  EXPECT_EQ(Area(BottomHalf, layout), (PlacementRect{0, 0, 1024, 728}));
+// A divider on or beyond an edge of the coverage would leave a side empty,
+// and a window sized to it off the screen: the coverage is halved instead.
+TEST(PlacementGeometry, DividersOnOrBeyondTheCoverageEdgesHalveIt) {
+  const CoverageLayout stored = {0, 0, 0, 0, 1500, -20};   // for a larger screen
+  EXPECT_EQ(Area(LeftSide, stored), (PlacementRect{0, 0, 512, 728}));
+  EXPECT_EQ(Area(BottomHalf, stored), (PlacementRect{0, 364, 1024, 728}));
+  const CoverageLayout onEdges = {0, 0, 0, 0, 1024, 0};
+  EXPECT_EQ(Area(RightSide, onEdges), (PlacementRect{512, 0, 1024, 728}));
+  EXPECT_EQ(Area(TopHalf, onEdges), (PlacementRect{0, 0, 1024, 364}));
+
+  // The defaults of a wide primary monitor on a smaller second one: every
+  // area has room and lies on that monitor.
+  const CoverageLayout defaults = DefaultCoverageLayout({0, 0, 1920, 1040}, 75);
+  const PlacementRect second = {1920, 0, 2944, 768};
+  for (int32_t area = WholeArea; area <= LowerRight; area++) {
+    const PlacementRect r = Area(area, defaults, second);
+    EXPECT_LT(r.left, r.right) << area;
+    EXPECT_LT(r.top, r.bottom) << area;
+    EXPECT_TRUE(r.left >= second.left + 75 && r.right <= second.right && r.top >= second.top &&
+                r.bottom <= second.bottom)
+        << area;
+  }
 }
 
 TEST(PlacementGeometry, RefusesOtherCodesAndAnEmptyCoverage) {
@@ -86,10 +103,10 @@ TEST(PlacementGeometry, ExtremeNumbersNeitherWrapNorOverflow) {
   const CoverageLayout extremeSplits = {0, 0, 0, 0, INT32_MAX, INT32_MIN};
   EXPECT_EQ(AreaRect(WholeArea, huge, extremeSplits, &r), 0) << "wider than any window can be";
 
-  // Dividers beyond the range are kept on the edges they lie beyond.
+  // Dividers beyond the range halve the coverage.
   const PlacementRect small = {1, -1, 101, 100};
-  EXPECT_EQ(Area(LeftSide, extremeSplits, small), (PlacementRect{1, -1, 101, 100}));
-  EXPECT_EQ(Area(TopHalf, extremeSplits, small), (PlacementRect{1, -1, 101, -1}));
+  EXPECT_EQ(Area(LeftSide, extremeSplits, small), (PlacementRect{1, -1, 51, 100}));
+  EXPECT_EQ(Area(TopHalf, extremeSplits, small), (PlacementRect{1, -1, 101, 49}));
 
   const CoverageLayout defaults = DefaultCoverageLayout(huge, INT32_MAX);
   EXPECT_EQ(defaults.splitX, INT32_MAX);
