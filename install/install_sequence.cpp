@@ -240,14 +240,21 @@ int MigrateOlderSettings() {
 }
 
 // An upgrade from before 3.04 keeps the old file's body under a new header.
-// Only an existing file opens: no file, or a folder of that name, is left as
-// it is.
+// Only a settings file of ours is stamped: no file, a folder, a link (opened
+// as itself, it holds no data) or any other file of that name in a folder
+// others may write is left as it is.
 void StampSettingsHeader(const char* path) {
-  HANDLE file = CreateFileA(path, GENERIC_WRITE, 0, nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+  HANDLE file = CreateFileA(path, GENERIC_READ | GENERIC_WRITE, 0, nullptr, OPEN_EXISTING,
+                            FILE_FLAG_OPEN_REPARSE_POINT, nullptr);
   if (file == INVALID_HANDLE_VALUE) return;
-  const unsigned char header[4] = {'M', 'V', kSetupVersion & 0xFF, kSetupVersion >> 8};
-  DWORD written = 0;
-  WriteFile(file, header, sizeof header, &written, nullptr);
+  unsigned char header[4] = {};
+  DWORD done = 0;
+  OVERLAPPED atStart = {};
+  if (ReadFile(file, header, 2, &done, nullptr) && header[0] == 'M' && header[1] == 'V') {
+    header[2] = kSetupVersion & 0xFF;
+    header[3] = kSetupVersion >> 8;
+    WriteFile(file, header, sizeof header, &done, &atStart);
+  }
   CloseHandle(file);
 }
 

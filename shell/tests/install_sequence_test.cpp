@@ -530,6 +530,26 @@ TEST_F(ProgressPage, UpgradeStampsTheHeaderAndNeitherLinksNorStarts) {
   EXPECT_EQ(Status(), kComplete);
 }
 
+// The setup runs elevated: a file of the settings file's name that is not
+// one (here another file's hard link, made by whoever may write the folder)
+// keeps its bytes. An old settings file left as it was is stamped.
+TEST_F(ProgressPage, UpgradeStampsOnlyASettingsFile) {
+  std::string settings = scratch_ / "default.MorvantileSettings";
+  std::string other = scratch_ / "other.dll";
+  ASSERT_TRUE(WriteBytes(other, "MZ\x90!body"));
+  ASSERT_TRUE(CreateHardLinkA(settings.c_str(), other.c_str(), nullptr));
+  lstrcpyA(SetupState.defaultFolder, scratch_.path().c_str());
+  SetupState.installedVersion = 0x0204;
+  Run();
+  EXPECT_EQ(ReadBytes(other), "MZ\x90!body");
+
+  ASSERT_TRUE(DeleteFileA(settings.c_str()));
+  ASSERT_TRUE(WriteBytes(settings, "MV\x01\x02old"));
+  RunAgain();
+  EXPECT_EQ(ReadBytes(settings), "MV\x04\x03old");
+  EXPECT_EQ(Status(), kComplete);
+}
+
 TEST_F(ProgressPage, CurrentVersionKeepsTheWrittenHeader) {
   std::string settings = scratch_ / "default.MorvantileSettings";
   lstrcpyA(SetupState.defaultFolder, scratch_.path().c_str());
