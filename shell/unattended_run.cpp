@@ -1,6 +1,7 @@
 #include "shell/unattended_run.h"
 
 #include <windows.h>
+#include <winternl.h>
 
 #include "common/setup_state.h"
 #include "common/types.h"
@@ -39,6 +40,17 @@ int Ask(void* context, InstallQuestion question, const char*, unsigned) {
 
 void RunEnded(void* context, const char*, int failed) { ((UnattendedRun*)context)->failed = failed; }
 
+// Session 0 is the services' (an endpoint manager or a start-up script run
+// as the system account): nobody works there, and a copy of the product
+// started there would hold its files against every later upgrade from a
+// user's session, which cannot see its window to close it.
+// (The headers read the thread block through a constant address, which the
+// compiler's bounds check takes for an empty array.)
+#pragma GCC diagnostic push
+#pragma GCC diagnostic ignored "-Warray-bounds"
+int RunsInServiceSession() { return NtCurrentTeb()->ProcessEnvironmentBlock->SessionId == 0; }
+#pragma GCC diagnostic pop
+
 }  // namespace
 
 int RunUnattended(const SetupOptions* options) {
@@ -53,7 +65,7 @@ int RunUnattended(const SetupOptions* options) {
   // The wizard's preselected kind (Typical or Upgrade); a folder makes it a
   // Custom installation with the Custom page's defaults.
   SetupState.customInstall = options->folder[0] ? 1 : 0;
-  SetupState.noLaunch = options->noLaunch;
+  SetupState.noLaunch = options->noLaunch || RunsInServiceSession();
 
   UnattendedRun run = {{0, 0}, 0};
   const InstallHost host = {&run, StepStarting, Ask, RunEnded};
