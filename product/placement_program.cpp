@@ -129,8 +129,12 @@ void PlaceNewWindow(HWND window) {
   const AppPlacement* app = FindApplication(path);
   if (!app) return;
   if (app->area == Custom) {
+    // A rectangle stored on another set of monitors may lie on none of
+    // these: the window would open off the screen every time.
     const PlacementRect& r = app->customRect;
-    if (r.right <= r.left || r.bottom <= r.top) return;
+    const RECT onScreen = {r.left, r.top, r.right, r.bottom};
+    if (r.right <= r.left || r.bottom <= r.top || !MonitorFromRect(&onScreen, MONITOR_DEFAULTTONULL))
+      return;
     MoveWindowTo(window, r);
   } else if (!PlaceWindowInArea(window, app->area)) {
     return;

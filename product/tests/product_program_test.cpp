@@ -286,4 +286,29 @@ TEST_F(ProductProgram, WithoutASettingsFileUsesTheRegistryAndPlacesListedApplica
   DestroyWindow(window);
 }
 
+// A Custom rectangle saved with a monitor that is no longer there would put
+// the window off the screen: it stays where it opened.
+TEST_F(ProductProgram, ACustomRectangleOnNoMonitorLeavesTheWindowWhereItIs) {
+  ScopedTestKey key(HKEY_CURRENT_USER, kProductKey);
+  HKEY apps;
+  ASSERT_EQ(RegCreateKeyExA(HKEY_CURRENT_USER, "Software\\Quillfern\\Morvantile\\AutoApps", 0,
+                            nullptr, 0, KEY_WRITE, nullptr, &apps, nullptr), ERROR_SUCCESS);
+  const char offScreen[] = "5000,100,5600,700";
+  RegSetValueExA(apps, ShortPathOfThisProgram().c_str(), 0, REG_SZ,
+                 reinterpret_cast<const BYTE*>(offScreen), sizeof offScreen);
+  RegCloseKey(apps);
+  ASSERT_NE(Start(), nullptr);
+  Sleep(300 * kWaitScale);
+
+  HWND window = CreateTestWindow();
+  ASSERT_NE(window, nullptr);
+  ShowWindow(window, SW_SHOWNOACTIVATE);
+  RECT opened, actual;
+  GetWindowRect(window, &opened);
+  const RECT moved = {5000, 100, 5600, 700};
+  EXPECT_FALSE(WaitForRect(window, moved, &actual)) << "moved off the screen";
+  EXPECT_TRUE(EqualRect(&actual, &opened));
+  DestroyWindow(window);
+}
+
 }  // namespace
