@@ -378,7 +378,17 @@ int MigrateSettings(const char* targetFolder) {
     // The older key goes only once its whole tree stands under the current one.
     moved = CopyRegistryTree(HKEY_CURRENT_USER, savedKeyPath, HKEY_CURRENT_USER,
                              SetupState.settingsKeyPath) == ERROR_SUCCESS;
-    if (moved) RemoveProductKey();
+    if (moved) {
+      // What survives of the older key (a sub-key the user may not delete)
+      // must no longer name a schema: the next setup would take it for
+      // settings still to be moved and write the remnant over the file.
+      HKEY older;
+      if (OpenSettingsKey(nullptr, KEY_SET_VALUE, &older)) {
+        RegDeleteValueA(older, kUpgradeVerValue);
+        RegCloseKey(older);
+      }
+      RemoveProductKey();
+    }
   }
 
   MemCopy(SetupState.settingsKeyPath, savedKeyPath, sizeof savedKeyPath);

@@ -310,6 +310,31 @@ TEST_F(Migration, KeepsTheOlderKeyWhenPartOfItsTreeCouldNotBeCopiedAndMovesItLat
   EXPECT_FALSE(KeyExists(kOlderKey));
 }
 
+// A sub-key that cannot be deleted keeps the older key after its tree was
+// moved. Step 5 later removes the current key; the next setup must not move
+// the remnant over the settings it wrote into the file. (A name outside the
+// ANSI code page enumerates as "?": beside a real "?" key it is copied from
+// that one, and it can never be deleted through the ANSI calls.)
+TEST_F(Migration, WhatSurvivesOfAMovedOlderKeyNamesNoSchema) {
+  SetDword(kOlderKey, "UpgradeVer", 195);
+  SetDword(Join(kOlderKey, "?"), "Kept", 7);
+  HKEY key;
+  ASSERT_EQ(RegCreateKeyExW(HKEY_CURRENT_USER, L"Software\\Vorn\\Brastock\\\x4E2D", 0, nullptr, 0,
+                            KEY_WRITE, nullptr, &key, nullptr),
+            ERROR_SUCCESS);
+  RegCloseKey(key);
+  EXPECT_EQ(MigrateSettings(kFolder), 1);
+  EXPECT_EQ(GetDword(Join(kCurrentKey, "?"), "Kept"), 7u);
+  EXPECT_EQ(GetDword(kCurrentKey, "UpgradeVer"), 206u);
+  ASSERT_TRUE(KeyExists(kOlderKey));
+  EXPECT_FALSE(HasValue(kOlderKey, "UpgradeVer"));
+
+  DeleteTestKey(HKEY_CURRENT_USER, kCurrentKey);
+  EXPECT_EQ(MigrateSettings(kFolder), 0) << "nothing left to move";
+  RegDeleteTreeW(HKEY_CURRENT_USER, L"Software\\Vorn");
+  RegDeleteKeyW(HKEY_CURRENT_USER, L"Software\\Vorn");
+}
+
 TEST_F(Migration, CopyRegistryTreeCopiesLongNamesAndLargeDataWhole) {
   const std::string source = Join(kOlderKey, "Source");
   const std::string destination = Join(kCurrentKey, "Copy");
