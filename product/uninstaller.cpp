@@ -89,21 +89,70 @@ int HasOurVersionStrings(const char* path) {
   return ours;
 }
 
-// A new empty file in the temporary folder; tempFolder and file take
-// MAX_PATH bytes each.
-int CreateTemporaryFile(const char* prefix, char* tempFolder, char* file) {
+// The access list of the copies made in the temporary folder: full control
+// for the system and the administrators, reading and running for the
+// owner, nothing for anyone else, nothing inherited. Elevated, the owner is
+// the administrators, not the user whose unelevated programs share the
+// temporary folder; unelevated, the owner may still read and run the copy.
+// (Self-relative: "D:P(A;;FA;;;SY)(A;;FA;;;BA)(A;;FRFX;;;OW)".)
+alignas(4) const BYTE kCopyAccess[] = {
+    1, 0, 0x04, 0x90, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 20, 0, 0, 0,   // header, list at 20
+    2, 0, 72, 0, 3, 0, 0, 0,                                             // 72 bytes, 3 entries
+    0, 0, 20, 0, 0xFF, 0x01, 0x1F, 0, 1, 1, 0, 0, 0, 0, 0, 5, 18, 0, 0, 0,   // SYSTEM
+    0, 0, 24, 0, 0xFF, 0x01, 0x1F, 0, 1, 2, 0, 0, 0, 0, 0, 5, 32, 0, 0, 0,   // Administrators
+    0x20, 2, 0, 0,
+    0, 0, 20, 0, 0xA9, 0x00, 0x12, 0, 1, 1, 0, 0, 0, 0, 0, 3, 4, 0, 0, 0,   // owner
+};
+
+int CopyBytes(HANDLE from, HANDLE to) {
+  char buffer[2048];
+  DWORD got, written;
+  do {
+    if (!ReadFile(from, buffer, sizeof buffer, &got, nullptr) ||
+        !WriteFile(to, buffer, got, &written, nullptr) || written != got)
+      return 0;
+  } while (got);
+  return 1;
+}
+
+// Copies a file into a new file of the temporary folder that no one but
+// this process may change: created under a new name (never an existing
+// file), with kCopyAccess, and written here. Returns a handle that reads
+// the copy: while it is open, the copy cannot be renamed or deleted (the
+// user's own programs may rename any file in the temporary folder) nor
+// opened for writing. INVALID_HANDLE_VALUE, with nothing left behind, when
+// it cannot be made. tempFolder takes MAX_PATH bytes, copy MAX_PATH + 32.
+HANDLE CreateTemporaryCopy(const char* source, const char* prefix, char* tempFolder, char* copy) {
   const DWORD length = GetTempPathA(MAX_PATH, tempFolder);
-  if (length == 0 || length >= MAX_PATH) return 0;
-  return GetTempFileNameA(tempFolder, prefix, 0, file) != 0;
+  if (length == 0 || length >= MAX_PATH) return INVALID_HANDLE_VALUE;
+  wsprintfA(copy, "%s%s%lx.tmp", tempFolder, prefix, GetTickCount());
+  SECURITY_ATTRIBUTES access;
+  access.nLength = sizeof access;
+  access.lpSecurityDescriptor = const_cast<BYTE*>(kCopyAccess);
+  access.bInheritHandle = FALSE;
+  HANDLE writer = CreateFileA(copy, GENERIC_WRITE, FILE_SHARE_READ, &access, CREATE_NEW, 0, nullptr);
+  if (writer == INVALID_HANDLE_VALUE) return writer;
+  HANDLE from = CreateFileA(source, GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_DELETE, nullptr,
+                            OPEN_EXISTING, 0, nullptr);
+  HANDLE reader = INVALID_HANDLE_VALUE;
+  if (CopyBytes(from, writer))
+    reader = CreateFileA(copy, GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+                         OPEN_EXISTING, 0, nullptr);
+  CloseHandle(from);
+  CloseHandle(writer);
+  if (reader == INVALID_HANDLE_VALUE) DeleteFileA(copy);
+  return reader;
 }
 
 // The version strings are read from a copy under another name: Wine answers
 // for its own psapi.dll when asked about any file of that name.
 int IsOurProcessStatusLibrary(const char* path) {
   char tempFolder[MAX_PATH];
-  char copy[MAX_PATH];
-  if (!CreateTemporaryFile("mvp", tempFolder, copy)) return 0;
-  const int ours = CopyFileA(path, copy, FALSE) && HasOurVersionStrings(copy);
+  char copy[MAX_PATH + 32];
+  HANDLE held = CreateTemporaryCopy(path, "mvp", tempFolder, copy);
+  if (held == INVALID_HANDLE_VALUE) return 0;
+  const int ours = HasOurVersionStrings(copy);
+  CloseHandle(held);
   DeleteFileA(copy);
   return ours;
 }
@@ -256,33 +305,29 @@ void RemoveInstalledFiles() {
 // itself is removed when the system restarts.
 int StartCleanupHelper() {
   char tempFolder[MAX_PATH];
-  char helper[MAX_PATH];
-  if (!CreateTemporaryFile("mvu", tempFolder, helper)) return 0;
-  if (!CopyFileA(Run.programPath, helper, FALSE)) {
-    DeleteFileA(helper);
-    return 0;
-  }
+  char helper[MAX_PATH + 32];
+  HANDLE held = CreateTemporaryCopy(Run.programPath, "mvu", tempFolder, helper);
+  if (held == INVALID_HANDLE_VALUE) return 0;
   HANDLE self = OpenProcess(SYNCHRONIZE, TRUE, GetCurrentProcessId());   // inherited by the helper
-  if (!self) {
-    DeleteFileA(helper);
-    return 0;
+  BOOL started = FALSE;
+  if (self) {
+    char commandLine[3 * MAX_PATH + 64];
+    wsprintfA(commandLine, "\"%s\" /uninstall-cleanup %lu \"%s\"", helper,
+              static_cast<unsigned long>(reinterpret_cast<ULONG_PTR>(self)), Run.folder);
+    STARTUPINFOA startup = {};
+    startup.cb = sizeof startup;
+    PROCESS_INFORMATION process = {};
+    started = CreateProcessA(helper, commandLine, nullptr, nullptr, TRUE, 0, nullptr, tempFolder,
+                             &startup, &process);
+    CloseHandle(self);
+    if (started) {
+      CloseHandle(process.hThread);
+      CloseHandle(process.hProcess);
+    }
   }
-  char commandLine[3 * MAX_PATH];
-  wsprintfA(commandLine, "\"%s\" /uninstall-cleanup %lu \"%s\"", helper,
-            static_cast<unsigned long>(reinterpret_cast<ULONG_PTR>(self)), Run.folder);
-  STARTUPINFOA startup = {};
-  startup.cb = sizeof startup;
-  PROCESS_INFORMATION process = {};
-  const BOOL started = CreateProcessA(helper, commandLine, nullptr, nullptr, TRUE, 0, nullptr,
-                                      tempFolder, &startup, &process);
-  CloseHandle(self);
-  if (!started) {
-    DeleteFileA(helper);
-    return 0;
-  }
-  CloseHandle(process.hThread);
-  CloseHandle(process.hProcess);
-  return 1;
+  CloseHandle(held);
+  if (!started) DeleteFileA(helper);
+  return started;
 }
 
 }  // namespace

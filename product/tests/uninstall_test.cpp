@@ -2,11 +2,14 @@
 // by the test: what the setup created goes, everything else stays.
 #include <gtest/gtest.h>
 #include <windows.h>
+#include <aclapi.h>
 #include <objbase.h>
 #include <shlobj.h>
+#include <sddl.h>
 #include <shobjidl.h>
 
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "common/tests/test_registry.h"
@@ -69,10 +72,11 @@ BOOL CALLBACK CollectText(HWND child, LPARAM parameter) {
   return TRUE;
 }
 
-std::string Entries(const std::string& path) {
+// The names of a folder's entries that match a pattern ("*" for all).
+std::string Entries(const std::string& path, const char* pattern = "*") {
   std::string names;
   WIN32_FIND_DATAA found;
-  HANDLE search = FindFirstFileA((path + "\\*").c_str(), &found);
+  HANDLE search = FindFirstFileA((path + "\\" + pattern).c_str(), &found);
   if (search == INVALID_HANDLE_VALUE) return names;
   do {
     names += std::string(found.cFileName) + " ";
@@ -225,6 +229,46 @@ LRESULT CALLBACK ForeignWindowProc(HWND window, UINT message, WPARAM wParam, LPA
   if (message == WM_DESTROY) foreignWindowDestroyed++;
   return DefWindowProcA(window, message, wParam, lParam);
 }
+
+std::string TemporaryFolder() {
+  char temp[MAX_PATH];
+  GetTempPathA(sizeof temp, temp);
+  return temp;
+}
+
+// Who may do what with a file: the SID and the access mask of each allowing
+// entry of its access list (a complaint in place of the SID when there is
+// no list or it cannot be read), and the file's owner.
+std::vector<std::pair<std::string, DWORD>> AllowedAccess(const std::string& path,
+                                                         std::string* owner) {
+  std::vector<std::pair<std::string, DWORD>> allowed;
+  PSECURITY_DESCRIPTOR descriptor = nullptr;
+  PSID ownerSid = nullptr;
+  PACL list = nullptr;
+  if (GetNamedSecurityInfoA(path.c_str(), SE_FILE_OBJECT,
+                            OWNER_SECURITY_INFORMATION | DACL_SECURITY_INFORMATION, &ownerSid,
+                            nullptr, &list, nullptr, &descriptor) != ERROR_SUCCESS) {
+    allowed.emplace_back("<unreadable>", ~0u);
+    return allowed;
+  }
+  char* text = nullptr;
+  if (ownerSid && ConvertSidToStringSidA(ownerSid, &text)) *owner = text;
+  LocalFree(text);
+  if (!list) allowed.emplace_back("<no access list: everyone>", ~0u);
+  for (WORD i = 0; list && i < list->AceCount; i++) {
+    ACE_HEADER* entry = nullptr;
+    if (!GetAce(list, i, reinterpret_cast<void**>(&entry)) || entry->AceType != ACCESS_ALLOWED_ACE_TYPE)
+      continue;
+    ACCESS_ALLOWED_ACE* allow = reinterpret_cast<ACCESS_ALLOWED_ACE*>(entry);
+    text = nullptr;
+    ConvertSidToStringSidA(reinterpret_cast<PSID>(&allow->SidStart), &text);
+    allowed.emplace_back(text ? text : "?", allow->Mask);
+    LocalFree(text);
+  }
+  LocalFree(descriptor);
+  return allowed;
+}
+
 }  // namespace
 
 // A window titled "Morvantile" in another program (this test) is not the
@@ -277,4 +321,44 @@ TEST_F(Uninstall, SilentRemovalAsksNothingAndReportsAPartialOneByItsCode) {
   EXPECT_FALSE(TestKeyExists(HKEY_CURRENT_USER, kProductKey));
 }
 
+// The helper copy runs with the uninstaller's rights (elevated, usually)
+// from the user's temporary folder: no one else may write it, and it
+// grants nothing to everyone or to all users. Wine keeps no access list
+// for a file: it turns the list into the file's Unix mode and back, so
+// there only "nothing for everyone" can be seen; on Windows the list is
+// the one the uninstaller gives.
+TEST_F(Uninstall, MakesItsHelperCopyWritableByNoOneElse) {
+  const std::string temp = TemporaryFolder();
+  const std::string before = Entries(temp, "mvu*.tmp");
+  uninstaller = StartProduct(folder.path(), "/uninstall /S");
+  ASSERT_TRUE(uninstaller.hProcess);
+  EXPECT_EQ(UninstallerExitCode(), 0u);
+  ASSERT_TRUE(WaitUntilGone(program));
+
+  std::string helper;
+  const std::string after = Entries(temp, "mvu*.tmp");
+  size_t at = 0;
+  for (size_t end; (end = after.find(' ', at)) != std::string::npos; at = end + 1) {
+    const std::string name = after.substr(at, end - at);
+    if ((" " + before).find(" " + name + " ") == std::string::npos) helper = temp + name;
+  }
+  ASSERT_FALSE(helper.empty()) << "no new helper copy in " << temp;
+  std::string owner;
+  const auto allowed = AllowedAccess(helper, &owner);
+  DeleteFileA(helper.c_str());
+  const DWORD kWrites = FILE_WRITE_DATA | FILE_APPEND_DATA | FILE_WRITE_EA | FILE_WRITE_ATTRIBUTES |
+                        DELETE | WRITE_DAC | WRITE_OWNER | GENERIC_WRITE | GENERIC_ALL;
+  const char* kEveryoneAndAllUsers[] = {"S-1-1-0", "S-1-5-32-545", "S-1-5-11", "S-1-5-4"};
+  EXPECT_FALSE(allowed.empty());
+  for (const auto& entry : allowed) {
+    for (const char* group : kEveryoneAndAllUsers)
+      EXPECT_NE(entry.first, group) << "grants " << std::hex << entry.second;
+    if (entry.second & kWrites) {
+      EXPECT_TRUE(entry.first == "S-1-5-18" || entry.first == "S-1-5-32-544" || entry.first == owner)
+          << entry.first << " may write " << std::hex << entry.second;
+    }
+  }
+}
+
 }  // namespace
+
