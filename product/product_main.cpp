@@ -9,6 +9,7 @@ namespace {
 const char kUninstallSwitch[] = "/uninstall";
 const char kCleanupSwitch[] = "/uninstall-cleanup";
 const char kSilentSwitch[] = "/s";
+const char kElevatedSwitch[] = "/elevated";   // the uninstaller's own copy with administrator rights
 
 char Lower(char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c; }
 
@@ -30,7 +31,9 @@ int RunProduct() {
   const char* line = GetCommandLineA();
   if (const char* arguments = FindSwitch(line, kCleanupSwitch))
     return RunUninstallCleanup(arguments);
-  if (FindSwitch(line, kUninstallSwitch)) return RunUninstall(FindSwitch(line, kSilentSwitch) != nullptr);
+  if (FindSwitch(line, kUninstallSwitch))
+    return RunUninstall(FindSwitch(line, kSilentSwitch) != nullptr,
+                        FindSwitch(line, kElevatedSwitch) != nullptr);
   return RunPlacement(GetModuleHandleA(nullptr));
 }
 

@@ -28,8 +28,12 @@ int RunPlacement(HINSTANCE instance);
 
 // "/uninstall": removes the installation after asking the user, and reports
 // the result in a box. "/uninstall /S" (silent) asks nothing and shows
-// nothing. Exit code 0 removed, 2 partly removed; 1 when the user said No.
-int RunUninstall(int silent);
+// nothing. Without the rights to remove it, it starts itself again with
+// administrator rights ("/elevated": the copy that never does so again)
+// and returns that copy's code. Exit code 0 removed, 2 partly removed; 1
+// when the user said No or refused the rights; 3 when nothing was removed
+// for want of administrator rights.
+int RunUninstall(int silent, int elevated);
 
 // The helper copy that removes the program file and its folder once the
 // uninstalling process has ended. Arguments: the rest of the command line.

@@ -6,6 +6,7 @@
 #include <windows.h>
 #include <objbase.h>
 #include <objidl.h>
+#include <shellapi.h>
 #include <shlobj.h>
 #include <shobjidl.h>
 
@@ -20,6 +21,8 @@ namespace {
 const char kCaption[] = "Morvantile - Uninstall";
 const char kParentKeyPath[] = "Software\\Quillfern";
 const char kShortcutName[] = "Morvantile.lnk";
+// The switches of the copy started with administrator rights.
+const char kElevatedSwitches[] = "/S /uninstall /elevated";
 const DWORD kCloseWaitMs = 5000;
 const int kReportSize = 2048;
 
@@ -330,13 +333,52 @@ int StartCleanupHelper() {
   return started;
 }
 
+// Nonzero unless the uninstall entry is there and this process may not
+// delete it (the rights that deleting the key with its values takes): then
+// it has no administrator rights, and could remove neither the entry nor
+// the files. Started from the list of installed programs the
+// uninstaller runs without them, and would otherwise remove the user's
+// shortcut and settings and then fail on the rest.
+int MayRemoveMachineParts() {
+  HKEY key;
+  const LONG opened = RegOpenKeyExA(HKEY_LOCAL_MACHINE, kUninstallKeyPath, 0,
+                                    DELETE | KEY_QUERY_VALUE | KEY_ENUMERATE_SUB_KEYS, &key);
+  if (opened == ERROR_SUCCESS) RegCloseKey(key);
+  return opened != ERROR_ACCESS_DENIED;
+}
+
 }  // namespace
 
-int RunUninstall(int silent) {
-  const int kRemoved = 0, kDeclined = 1, kPartlyRemoved = 2;
+int RunUninstall(int silent, int elevated) {
+  const int kRemoved = 0, kDeclined = 1, kPartlyRemoved = 2, kNotRemoved = 3;
   if (!GetProgramFolder(Run.folder, sizeof Run.folder)) return silent ? kPartlyRemoved : kDeclined;
   wsprintfA(Run.programPath, "%s\\Morvantile.exe", Run.folder);
   Run.report[0] = 0;
+  if (!MayRemoveMachineParts()) {
+    // Once more with administrator rights, as the system asks the user;
+    // that copy asks and reports itself, and never starts another.
+    if (!elevated) {
+      SHELLEXECUTEINFOA start = {};
+      start.cbSize = sizeof start;
+      start.fMask = SEE_MASK_NOCLOSEPROCESS;
+      start.lpVerb = "runas";
+      start.lpFile = Run.programPath;
+      start.lpParameters = silent ? kElevatedSwitches : kElevatedSwitches + 3;   // without "/S "
+      start.nShow = SW_SHOWNORMAL;
+      if (ShellExecuteExA(&start) && start.hProcess) {
+        DWORD code = kNotRemoved;
+        WaitForSingleObject(start.hProcess, INFINITE);
+        GetExitCodeProcess(start.hProcess, &code);
+        CloseHandle(start.hProcess);
+        return static_cast<int>(code);
+      }
+      if (GetLastError() == ERROR_CANCELLED) return kDeclined;
+    }
+    if (!silent)
+      MessageBoxA(nullptr, "Removing Morvantile needs administrator rights. Nothing was removed.",
+                  kCaption, MB_OK | MB_ICONWARNING);
+    return kNotRemoved;
+  }
   if (!silent &&
       MessageBoxA(nullptr,
                   "Do you want to remove Morvantile 3.04 Basic and all of its settings from this "

@@ -7,6 +7,7 @@
 #include <shlobj.h>
 #include <sddl.h>
 #include <shobjidl.h>
+#include <tlhelp32.h>
 
 #include <string>
 #include <utility>
@@ -230,6 +231,76 @@ LRESULT CALLBACK ForeignWindowProc(HWND window, UINT message, WPARAM wParam, LPA
   return DefWindowProcA(window, message, wParam, lParam);
 }
 
+// A top-level window of a title in any process but one: (window, process).
+struct FoundWindow {
+  const char* title;
+  DWORD skippedProcess;
+  HWND window;
+  DWORD process;
+};
+
+BOOL CALLBACK MatchOtherProcessWindow(HWND window, LPARAM parameter) {
+  FoundWindow* search = reinterpret_cast<FoundWindow*>(parameter);
+  char title[64];
+  GetWindowTextA(window, title, sizeof title);
+  DWORD process = 0;
+  GetWindowThreadProcessId(window, &process);
+  if (lstrcmpA(title, search->title) != 0 || process == search->skippedProcess) return TRUE;
+  search->window = window;
+  search->process = process;
+  return FALSE;
+}
+
+DWORD ParentProcess(DWORD process) {
+  HANDLE snapshot = CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0);
+  PROCESSENTRY32 entry = {};
+  entry.dwSize = sizeof entry;
+  DWORD parent = 0;
+  for (BOOL more = Process32First(snapshot, &entry); more; more = Process32Next(snapshot, &entry))
+    if (entry.th32ProcessID == process) parent = entry.th32ParentProcessID;
+  CloseHandle(snapshot);
+  return parent;
+}
+
+// The uninstall entry as the setup writes it for the program, with an
+// access list that lets no one delete it: as HKEY_LOCAL_MACHINE is to a
+// process without administrator rights. The key is made deletable again
+// when the test ends.
+class LockedUninstallEntry {
+ public:
+  explicit LockedUninstallEntry(const std::string& program) {
+    RegCreateKeyExA(HKEY_LOCAL_MACHINE, kUninstallKey, 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &key_,
+                    nullptr);
+    const std::string command = "\"" + program + "\" /uninstall";
+    RegSetValueExA(key_, "UninstallString", 0, REG_SZ, reinterpret_cast<const BYTE*>(command.c_str()),
+                   static_cast<DWORD>(command.size() + 1));
+    ACL empty;
+    InitializeAcl(&empty, sizeof empty, ACL_REVISION);
+    SetDacl(&empty);
+  }
+  ~LockedUninstallEntry() {
+    SetDacl(nullptr);
+    RegCloseKey(key_);
+  }
+  LockedUninstallEntry(const LockedUninstallEntry&) = delete;
+  LockedUninstallEntry& operator=(const LockedUninstallEntry&) = delete;
+  bool locked() const { return locked_; }
+  // Through the test's own handle: the key itself cannot be opened now.
+  bool stillThere() const {
+    return RegQueryValueExA(key_, "UninstallString", nullptr, nullptr, nullptr, nullptr) == ERROR_SUCCESS;
+  }
+
+ private:
+  void SetDacl(ACL* list) {
+    SECURITY_DESCRIPTOR descriptor;
+    InitializeSecurityDescriptor(&descriptor, SECURITY_DESCRIPTOR_REVISION);
+    SetSecurityDescriptorDacl(&descriptor, TRUE, list, FALSE);
+    locked_ = RegSetKeySecurity(key_, DACL_SECURITY_INFORMATION, &descriptor) == ERROR_SUCCESS && list;
+  }
+  HKEY key_ = nullptr;
+  bool locked_ = false;
+};
+
 std::string TemporaryFolder() {
   char temp[MAX_PATH];
   GetTempPathA(sizeof temp, temp);
@@ -358,6 +429,57 @@ TEST_F(Uninstall, MakesItsHelperCopyWritableByNoOneElse) {
           << entry.first << " may write " << std::hex << entry.second;
     }
   }
+}
+
+// Without the right to delete the uninstall entry (started from the list of
+// installed programs, without administrator rights), nothing at all is
+// removed, and the exit code does not say "removed". The copy it starts
+// with administrator rights (which, under Wine, has no more rights) gives
+// up the same way.
+TEST_F(Uninstall, RemovesNothingWithoutTheRightToDeleteTheEntry) {
+  SetString(HKEY_CURRENT_USER, kProductKey, "LastPath", folder.path());
+  ASSERT_TRUE(CreateShortcut(StartupShortcut(), program));
+  LockedUninstallEntry entry(program);
+  ASSERT_TRUE(entry.locked());
+
+  uninstaller = StartProduct(folder.path(), "/uninstall /S");
+  ASSERT_TRUE(uninstaller.hProcess);
+  EXPECT_EQ(UninstallerExitCode(), 3u);
+  EXPECT_TRUE(TestKeyExists(HKEY_CURRENT_USER, kProductKey));
+  EXPECT_TRUE(FileExistsAt(StartupShortcut()));
+  EXPECT_TRUE(FileExistsAt(program));
+  EXPECT_TRUE(FileExistsAt(folder / "Morvantile.dll"));
+  EXPECT_TRUE(entry.stillThere());
+}
+
+// Interactive: the uninstaller starts itself again to get the rights; that
+// copy (its child, and only one) tells the user that administrator rights
+// are needed, and the first returns its code.
+TEST_F(Uninstall, AsksForAdministratorRightsOnceAndSaysWhyNothingWasRemoved) {
+  SetString(HKEY_CURRENT_USER, kProductKey, "LastPath", folder.path());
+  LockedUninstallEntry entry(program);
+  ASSERT_TRUE(entry.locked());
+
+  uninstaller = StartProduct(folder.path(), "/uninstall");
+  ASSERT_TRUE(uninstaller.hProcess);
+  FoundWindow box = {kCaption, uninstaller.dwProcessId, nullptr, 0};
+  for (DWORD i = 0; i < 400 * kWaitScale && !box.window; i++) {
+    EnumWindows(MatchOtherProcessWindow, reinterpret_cast<LPARAM>(&box));
+    if (!box.window) Sleep(25);
+  }
+  EXPECT_EQ(WaitForWindow(uninstaller.dwProcessId, kCaption, 0), nullptr)
+      << "the first copy shows nothing itself";
+  ASSERT_NE(box.window, nullptr) << "no box from a copy started again";
+  EXPECT_EQ(ParentProcess(box.process), uninstaller.dwProcessId);
+  std::string texts;
+  EnumChildWindows(box.window, CollectText, reinterpret_cast<LPARAM>(&texts));
+  EXPECT_NE(texts.find("Removing Morvantile needs administrator rights. Nothing was removed."),
+            std::string::npos)
+      << texts;
+  PostMessageA(box.window, WM_COMMAND, IDOK, 0);
+  EXPECT_EQ(UninstallerExitCode(), 3u);
+  EXPECT_TRUE(TestKeyExists(HKEY_CURRENT_USER, kProductKey));
+  EXPECT_TRUE(FileExistsAt(program));
 }
 
 }  // namespace
