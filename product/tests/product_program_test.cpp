@@ -83,6 +83,15 @@ std::string ShortPathOfThisProgram() {
   return shortPath;
 }
 
+// Lists this test program in "AutoApps" with the given placement.
+void ListThisProgram(DWORD type, const void* data, DWORD size) {
+  HKEY apps;
+  ASSERT_EQ(RegCreateKeyExA(HKEY_CURRENT_USER, "Software\\Quillfern\\Morvantile\\AutoApps", 0,
+                            nullptr, 0, KEY_WRITE, nullptr, &apps, nullptr), ERROR_SUCCESS);
+  RegSetValueExA(apps, ShortPathOfThisProgram().c_str(), 0, type, static_cast<const BYTE*>(data), size);
+  RegCloseKey(apps);
+}
+
 // A window of the test that the product is to move.
 HWND CreateTestWindow() {
   WNDCLASSA windowClass = {};
@@ -244,13 +253,9 @@ TEST(ProductSettingsFile, RectanglesOfProgramsListedAsNoneComeFromTheRegistry) {
 TEST_F(ProductProgram, WithoutASettingsFileUsesTheRegistryAndPlacesListedApplications) {
   // No settings file: the registry holds the coverage area and the list.
   ScopedTestKey key(HKEY_CURRENT_USER, kProductKey);
-  HKEY apps, coverage;
-  ASSERT_EQ(RegCreateKeyExA(HKEY_CURRENT_USER, "Software\\Quillfern\\Morvantile\\AutoApps", 0,
-                            nullptr, 0, KEY_WRITE, nullptr, &apps, nullptr), ERROR_SUCCESS);
-  DWORD lowerRight = 9;
-  RegSetValueExA(apps, ShortPathOfThisProgram().c_str(), 0, REG_DWORD,
-                 reinterpret_cast<const BYTE*>(&lowerRight), sizeof lowerRight);
-  RegCloseKey(apps);
+  HKEY coverage;
+  const DWORD lowerRight = 9;
+  ListThisProgram(REG_DWORD, &lowerRight, sizeof lowerRight);
   ASSERT_EQ(RegCreateKeyExA(HKEY_CURRENT_USER, "Software\\Quillfern\\Morvantile\\CoverageArea",
                             0, nullptr, 0, KEY_WRITE, nullptr, &coverage, nullptr), ERROR_SUCCESS);
   const DWORD leftTop = (20 << 16) | 50, rightBottom = (30 << 16) | 40, split = (300 << 16) | 500;
@@ -290,13 +295,8 @@ TEST_F(ProductProgram, WithoutASettingsFileUsesTheRegistryAndPlacesListedApplica
 // the window off the screen: it stays where it opened.
 TEST_F(ProductProgram, ACustomRectangleOnNoMonitorLeavesTheWindowWhereItIs) {
   ScopedTestKey key(HKEY_CURRENT_USER, kProductKey);
-  HKEY apps;
-  ASSERT_EQ(RegCreateKeyExA(HKEY_CURRENT_USER, "Software\\Quillfern\\Morvantile\\AutoApps", 0,
-                            nullptr, 0, KEY_WRITE, nullptr, &apps, nullptr), ERROR_SUCCESS);
   const char offScreen[] = "5000,100,5600,700";
-  RegSetValueExA(apps, ShortPathOfThisProgram().c_str(), 0, REG_SZ,
-                 reinterpret_cast<const BYTE*>(offScreen), sizeof offScreen);
-  RegCloseKey(apps);
+  ListThisProgram(REG_SZ, offScreen, sizeof offScreen);
   ASSERT_NE(Start(), nullptr);
   Sleep(300 * kWaitScale);
 
