@@ -131,6 +131,14 @@ class ProductProgram : public ::testing::Test {
     if (!product.hProcess) return nullptr;
     return WaitForWindow(product.dwProcessId, "Morvantile");
   }
+  // The product, then a window of the test (nullptr when either fails).
+  HWND StartThenShowTestWindow() {
+    if (!Start()) return nullptr;
+    Sleep(300 * kWaitScale);
+    HWND window = CreateTestWindow();
+    if (window) ShowWindow(window, SW_SHOWNOACTIVATE);
+    return window;
+  }
   ScopedFolder folder{"MorvantileProductTest"};
   PROCESS_INFORMATION product = {};
 };
@@ -270,12 +278,8 @@ TEST_F(ProductProgram, WithoutASettingsFileUsesTheRegistryAndPlacesListedApplica
   const DWORD ctrlAltU = 0x30055;
   RegSetValueExA(hotKeys, "Upper-Left", 0, REG_DWORD, reinterpret_cast<const BYTE*>(&ctrlAltU), 4);
   RegCloseKey(hotKeys);
-  ASSERT_NE(Start(), nullptr);
-  Sleep(300 * kWaitScale);
-
-  HWND window = CreateTestWindow();
+  HWND window = StartThenShowTestWindow();
   ASSERT_NE(window, nullptr);
-  ShowWindow(window, SW_SHOWNOACTIVATE);
   RECT work, actual;
   SystemParametersInfoA(SPI_GETWORKAREA, 0, &work, 0);
   const RECT lowerRightArea = {work.left + 500, work.top + 300, work.right - 40,
@@ -297,12 +301,8 @@ TEST_F(ProductProgram, ACustomRectangleOnNoMonitorLeavesTheWindowWhereItIs) {
   ScopedTestKey key(HKEY_CURRENT_USER, kProductKey);
   const char offScreen[] = "5000,100,5600,700";
   ListThisProgram(REG_SZ, offScreen, sizeof offScreen);
-  ASSERT_NE(Start(), nullptr);
-  Sleep(300 * kWaitScale);
-
-  HWND window = CreateTestWindow();
+  HWND window = StartThenShowTestWindow();
   ASSERT_NE(window, nullptr);
-  ShowWindow(window, SW_SHOWNOACTIVATE);
   RECT opened, actual;
   GetWindowRect(window, &opened);
   const RECT moved = {5000, 100, 5600, 700};
