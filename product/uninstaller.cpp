@@ -120,11 +120,12 @@ int CopyBytes(HANDLE from, HANDLE to) {
 
 // Copies a file into a new file of the temporary folder that no one but
 // this process may change: created under a new name (never an existing
-// file), with kCopyAccess, and written here. Returns a handle that reads
-// the copy: while it is open, the copy cannot be renamed or deleted (the
-// user's own programs may rename any file in the temporary folder) nor
-// opened for writing. INVALID_HANDLE_VALUE, with nothing left behind, when
-// it cannot be made. tempFolder takes MAX_PATH bytes, copy MAX_PATH + 32.
+// file), with kCopyAccess (which keeps everyone else from writing it), and
+// written here. Returns a handle that reads the copy: while it is open, the
+// copy cannot be renamed or deleted, which the user's own programs may do to
+// any file in the temporary folder. INVALID_HANDLE_VALUE, with nothing
+// left behind, when it cannot be made. tempFolder takes MAX_PATH bytes,
+// copy MAX_PATH + 32.
 HANDLE CreateTemporaryCopy(const char* source, const char* prefix, char* tempFolder, char* copy) {
   const DWORD length = GetTempPathA(MAX_PATH, tempFolder);
   if (length == 0 || length >= MAX_PATH) return INVALID_HANDLE_VALUE;
