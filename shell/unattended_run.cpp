@@ -3,6 +3,8 @@
 #include <windows.h>
 #include <winternl.h>
 
+#include <cstddef>
+
 #include "common/setup_state.h"
 #include "common/types.h"
 #include "install/install_log.h"
@@ -46,6 +48,8 @@ void RunEnded(void* context, const char*, int failed) { ((UnattendedRun*)context
 // user's session, which cannot see its window to close it.
 // (The headers read the thread block through a constant address, which the
 // compiler's bounds check takes for an empty array.)
+static_assert(offsetof(PEB, SessionId) == (sizeof(void*) == 8 ? 0x2C0 : 0x1D4),
+              "the session number where Windows keeps it");
 #pragma GCC diagnostic push
 #pragma GCC diagnostic ignored "-Warray-bounds"
 int RunsInServiceSession() { return NtCurrentTeb()->ProcessEnvironmentBlock->SessionId == 0; }
