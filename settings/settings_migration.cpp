@@ -23,6 +23,13 @@ const REGSAM kReadAndSetValue = KEY_READ | KEY_SET_VALUE;  // 0x2001B
 // Opens the settings key to read and delete values.
 int OpenForValueChanges(HKEY* key) { return OpenSettingsKey(nullptr, kReadAndSetValue, key); }
 
+void DeleteProductValue(const char* name) {
+  HKEY key;
+  if (!OpenForValueChanges(&key)) return;
+  RegDeleteValueA(key, name);
+  RegCloseKey(key);
+}
+
 int CeilDivide(int value, int step) { return value / step + (value % step != 0 ? 1 : 0); }
 
 // An icon spacing to divide by: never a missing one.
@@ -146,11 +153,7 @@ void UpdateFrom191() {
   ReadClipPrint(&record);
   record.formatBit2 = record.formatBit0;
   WriteClipPrint(&record);
-  HKEY key;
-  if (OpenForValueChanges(&key)) {
-    RegDeleteValueA(key, "AutoPosDisplay");
-    RegCloseKey(key);
-  }
+  DeleteProductValue("AutoPosDisplay");
   ReadAutoPos();
 }
 
@@ -382,11 +385,7 @@ int MigrateSettings(const char* targetFolder) {
       // What survives of the older key (a sub-key the user may not delete)
       // must no longer name a schema: the next setup would take it for
       // settings still to be moved and write the remnant over the file.
-      HKEY older;
-      if (OpenSettingsKey(nullptr, KEY_SET_VALUE, &older)) {
-        RegDeleteValueA(older, kUpgradeVerValue);
-        RegCloseKey(older);
-      }
+      DeleteProductValue(kUpgradeVerValue);
       RemoveProductKey();
     }
   }
