@@ -46,10 +46,10 @@ void RunEnded(void* context, const char*, int failed) { ((UnattendedRun*)context
 // as the system account): nobody works there, and a copy of the product
 // started there would hold its files against every later upgrade from a
 // user's session, which cannot see its window to close it.
-// (The headers read the thread block through a constant address, which the
-// compiler's bounds check takes for an empty array.)
 static_assert(offsetof(PEB, SessionId) == (sizeof(void*) == 8 ? 0x2C0 : 0x1D4),
               "the session number where Windows keeps it");
+// (The headers read the thread block through a constant address, which the
+// compiler's bounds check takes for an empty array.)
 #pragma GCC diagnostic push
 #pragma GCC diagnostic ignored "-Warray-bounds"
 int RunsInServiceSession() { return NtCurrentTeb()->ProcessEnvironmentBlock->SessionId == 0; }
