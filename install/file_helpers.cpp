@@ -17,12 +17,38 @@ int FileExists(const char* path) {
   return (found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) ? 0 : 1;
 }
 
+// The access list of the folders made for the installation, the one Program
+// Files hands down: full control for the system, the administrators and the
+// folder's owner (the administrators, when elevated), reading and running
+// for users and for sandboxed programs, passed on to everything inside, and
+// nothing taken from the parent. A folder made under a drive's root would
+// otherwise let every user change the files that an elevated setup starts
+// and an administrator's uninstall runs. (Self-relative:
+// "D:P(A;OICI;FA;;;SY)(A;OICI;FA;;;BA)(A;OICI;FA;;;OW)
+//  (A;OICI;0x1200a9;;;BU)(A;OICI;0x1200a9;;;S-1-15-2-1)".)
+alignas(4) const BYTE kInstallFolderAccess[140] = {
+    1, 0, 0x04, 0x90, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 20, 0, 0, 0,   // header, list at 20
+    2, 0, 120, 0, 5, 0, 0, 0,                                            // 120 bytes, 5 entries
+    0, 3, 20, 0, 0xFF, 0x01, 0x1F, 0, 1, 1, 0, 0, 0, 0, 0, 5, 18, 0, 0, 0,   // SYSTEM
+    0, 3, 24, 0, 0xFF, 0x01, 0x1F, 0, 1, 2, 0, 0, 0, 0, 0, 5, 32, 0, 0, 0,   // Administrators
+    0x20, 2, 0, 0,
+    0, 3, 20, 0, 0xFF, 0x01, 0x1F, 0, 1, 1, 0, 0, 0, 0, 0, 3, 4, 0, 0, 0,    // owner
+    0, 3, 24, 0, 0xA9, 0x00, 0x12, 0, 1, 2, 0, 0, 0, 0, 0, 5, 32, 0, 0, 0,   // Users
+    0x21, 2, 0, 0,
+    0, 3, 24, 0, 0xA9, 0x00, 0x12, 0, 1, 2, 0, 0, 0, 0, 0, 15, 2, 0, 0, 0,   // sandboxed programs
+    1, 0, 0, 0,
+};
+
 int CreateFolderTree(const char* folder) {
   // The climb works on a MAX_PATH copy; a longer path cannot be created by
   // the ANSI calls anyway, so it is refused before anything is touched.
   char parent[MAX_PATH];
+  SECURITY_ATTRIBUTES access;
+  access.nLength = sizeof access;
+  access.lpSecurityDescriptor = const_cast<BYTE*>(kInstallFolderAccess);
+  access.bInheritHandle = FALSE;
   if (lstrlenA(folder) >= MAX_PATH) return 0;
-  if (CreateDirectoryA(folder, nullptr)) return 1;
+  if (CreateDirectoryA(folder, &access)) return 1;
 
   lstrcpynA(parent, folder, MAX_PATH);
   char* lastBackslash = nullptr;
@@ -33,7 +59,7 @@ int CreateFolderTree(const char* folder) {
   *lastBackslash = '\0';
 
   if (!CreateFolderTree(parent)) return 0;
-  return CreateDirectoryA(folder, nullptr) ? 1 : 0;
+  return CreateDirectoryA(folder, &access) ? 1 : 0;
 }
 
 int PathInFolder(char* out, int size, const char* folder, const char* name) {

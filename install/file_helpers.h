@@ -10,10 +10,11 @@
 // goes to a find-first search, so wildcards in it match.
 int FileExists(const char* path);
 
-// Creates the folder and its missing parents; nonzero when the folder was
-// created. An existing folder, and a path of MAX_PATH characters or more,
-// give 0.
+// Creates the folder and its missing parents, each with
+// kInstallFolderAccess; nonzero when the folder was created. An existing
+// folder, and a path of MAX_PATH characters or more, give 0.
 int CreateFolderTree(const char* folder);
+extern const BYTE kInstallFolderAccess[140];
 
 // EnumWindows callback: sends WM_DESTROY to the first top-level window titled
 // "Morvantile" (any letter case) whose process runs a program file named

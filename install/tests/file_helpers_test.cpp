@@ -8,6 +8,8 @@
 #include "common/system_library.h"
 #include "install/tests/engine_test_support.h"
 
+#include <sddl.h>   // after windows.h
+
 TEST(FileExists, TellsFilesFromFoldersAndAbsentPaths) {
   ScratchFolder folder("exists");
   ASSERT_TRUE(WriteBytes(folder / "plain.txt", "x"));
@@ -29,6 +31,57 @@ TEST(CreateFolderTree, CreatesEveryMissingParent) {
   EXPECT_EQ(CreateFolderTree(deepest.c_str()), 1);
   EXPECT_TRUE(IsFolder(folder / "A\\B"));
   EXPECT_TRUE(IsFolder(deepest));
+}
+
+namespace {
+
+// Whether the folder's access list names Everyone. Wine keeps no access
+// lists, only the Unix mode bits it turns them into, so this is what can be
+// observed of one here: a folder made with the default security lets
+// everyone read it; one that names only the administrators, the owner and
+// users does not.
+bool EveryoneMayEnter(const std::string& folder) {
+  BYTE descriptor[1024];
+  DWORD needed;
+  BOOL present, defaulted;
+  PACL list;
+  BYTE world[SECURITY_MAX_SID_SIZE];
+  DWORD worldSize = sizeof world;
+  if (!GetFileSecurityA(folder.c_str(), DACL_SECURITY_INFORMATION, descriptor, sizeof descriptor, &needed) ||
+      !GetSecurityDescriptorDacl(descriptor, &present, &list, &defaulted) || !present || !list ||
+      !CreateWellKnownSid(WinWorldSid, nullptr, world, &worldSize)) {
+    ADD_FAILURE() << "no access list read from " << folder;
+    return false;
+  }
+  for (DWORD i = 0; i < list->AceCount; ++i) {
+    ACCESS_ALLOWED_ACE* entry;
+    if (GetAce(list, i, (void**)&entry) && entry->Header.AceType == ACCESS_ALLOWED_ACE_TYPE &&
+        EqualSid(&entry->SidStart, world))
+      return true;
+  }
+  return false;
+}
+
+}  // namespace
+
+TEST(CreateFolderTree, GivesEveryFolderItMakesTheInstallationAccessList) {
+  PSECURITY_DESCRIPTOR named;
+  ULONG size;
+  ASSERT_TRUE(ConvertStringSecurityDescriptorToSecurityDescriptorA(
+      "D:P(A;OICI;FA;;;SY)(A;OICI;FA;;;BA)(A;OICI;FA;;;OW)(A;OICI;0x1200a9;;;BU)"
+      "(A;OICI;0x1200a9;;;S-1-15-2-1)",
+      SDDL_REVISION_1, &named, &size));
+  ASSERT_EQ(size, sizeof kInstallFolderAccess);
+  EXPECT_EQ(memcmp(named, kInstallFolderAccess, size), 0);
+  LocalFree(named);
+
+  ScratchFolder folder("tree-access");
+  ASSERT_TRUE(CreateDirectoryA((folder / "plain").c_str(), nullptr));
+  ASSERT_TRUE(EveryoneMayEnter(folder / "plain")) << "the observation sees nothing here";
+  ASSERT_EQ(CreateFolderTree((folder / "A\\B").c_str()), 1);
+  EXPECT_FALSE(EveryoneMayEnter(folder / "A")) << "a parent it made";
+  EXPECT_FALSE(EveryoneMayEnter(folder / "A\\B"));
+  EXPECT_TRUE(WriteBytes(folder / "A\\B\\file", "x")) << "the setup itself may still write there";
 }
 
 TEST(CreateFolderTree, FailsForFoldersThatCannotBeMadeNew) {
