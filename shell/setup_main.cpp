@@ -197,6 +197,10 @@ int RunSetup(HINSTANCE instance, HINSTANCE, LPSTR commandLine, int) {
 extern "C" void WINAPI SetupEntry() {
   // Before anything can load a DLL: a planted one in our folder must never run.
   RestrictDllSearchPath();
+  // A folder on an empty card reader or disc drive (a "LastPath" of long
+  // ago, a typed folder) must fail as missing, not stop the setup behind
+  // the system's "No disk" box. The product is started without this mode.
+  SetErrorMode(SEM_FAILCRITICALERRORS);
   ResetSetupState();
   // The arguments come from the whole command line: there is no C runtime
   // start-up code to split it.
