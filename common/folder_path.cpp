@@ -1,5 +1,23 @@
 #include "common/folder_path.h"
 
+unsigned char AnsiLeadBytes[256];
+
+const char* NextCharacter(const char* text) {
+  return text + (AnsiLeadBytes[static_cast<unsigned char>(*text)] && text[1] ? 2 : 1);
+}
+
+const char* NextBackslash(const char* text) {
+  for (; *text; text = NextCharacter(text))
+    if (*text == '\\') return text;
+  return nullptr;
+}
+
+char* LastBackslash(char* path) {
+  char* last = nullptr;
+  for (const char* at = path; (at = NextBackslash(at)) != nullptr; ++at) last = const_cast<char*>(at);
+  return last;
+}
+
 namespace {
 
 int IsLetter(char c) { return (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z'); }
@@ -12,7 +30,7 @@ int IsForbiddenInName(char c) {
 
 // The characters from `text` on may all stand in a path.
 int NamesOnly(const char* text) {
-  for (; *text; text++)
+  for (; *text; text = NextCharacter(text))
     if (IsForbiddenInName(*text)) return 0;
   return 1;
 }
@@ -21,12 +39,11 @@ int NamesOnly(const char* text) {
 // server "." would name the device namespace, not a machine.
 int IsUncRest(const char* rest) {
   const char* server = rest;
-  while (*rest && *rest != '\\') rest++;
-  if (rest == server || *rest != '\\') return 0;
+  rest = NextBackslash(server);
+  if (!rest || rest == server) return 0;
   if (rest - server == 1 && server[0] == '.') return 0;
-  const char* share = ++rest;
-  while (*rest && *rest != '\\') rest++;
-  if (rest == share) return 0;
+  const char* share = rest + 1;
+  if (*share == '\\' || *share == '\0') return 0;
   return NamesOnly(server);
 }
 

@@ -48,10 +48,7 @@ int FolderFromUninstallEntry(char* folder) {
   if (!ReadRegistryText(HKEY_LOCAL_MACHINE, kUninstallKeyPath, kUninstallStringValue, command))
     return 0;
 
-  char* lastBackslash = nullptr;
-  for (char* p = command; *p; p++) {
-    if (*p == '\\') lastBackslash = p;
-  }
+  char* lastBackslash = LastBackslash(command);
   if (!lastBackslash) return 0;
   // Judged with its backslash, so that "C:\Morvantile.exe" gives C:.
   lastBackslash[1] = '\0';

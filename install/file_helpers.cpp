@@ -3,6 +3,7 @@
 #include <stdarg.h>
 #include <shlobj.h>
 
+#include "common/folder_path.h"
 #include "common/text_format.h"
 
 #include "common/setup_state.h"
@@ -51,10 +52,7 @@ int CreateFolderTree(const char* folder) {
   if (CreateDirectoryA(folder, &access)) return 1;
 
   lstrcpynA(parent, folder, MAX_PATH);
-  char* lastBackslash = nullptr;
-  for (char* p = parent; *p; p++) {
-    if (*p == '\\') lastBackslash = p;
-  }
+  char* lastBackslash = LastBackslash(parent);
   if (!lastBackslash) return 0;
   *lastBackslash = '\0';
 
@@ -67,8 +65,8 @@ int PathInFolder(char* out, int size, const char* folder, const char* name) {
 }
 
 void RemoveTrailingBackslash(char* path) {
-  int length = lstrlenA(path);
-  if (length > 0 && path[length - 1] == '\\') path[length - 1] = '\0';
+  char* last = LastBackslash(path);
+  if (last && !last[1]) *last = '\0';
 }
 
 int ShellFolderPath(int csidl, char* folder) {

@@ -105,12 +105,17 @@ void SetScratchPath(const char* name) {
 // the end go. Windows drops blanks only from a path's last name: "D:\Tools "
 // would be found or made as D:\Tools, but "D:\Tools \Morvantile.exe" could
 // then not be written. A second backslash would make an existing folder
-// look missing.
+// look missing. Read by character: the second byte of a two-byte
+// character may look like a backslash.
 void TidyFolder(char* folder) {
-  int length = 0;
-  for (; folder[length]; ++length)
-    if (folder[length] == '/') folder[length] = '\\';
-  while (length > 0 && (folder[length - 1] == ' ' || folder[length - 1] == '\\')) folder[--length] = '\0';
+  char* end = folder;   // after the last character that stays
+  for (char* at = folder; *at;) {
+    if (*at == '/') *at = '\\';
+    char* next = const_cast<char*>(NextCharacter(at));
+    if (*at != ' ' && *at != '\\') end = next;
+    at = next;
+  }
+  *end = '\0';
 }
 
 int FixInstallFolder(char* failure) {

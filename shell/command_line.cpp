@@ -62,8 +62,8 @@ int IsInstallableFolder(const char* path) {
   if (!IsFullFolderPath(path)) return 0;
   const char* below = path + 3;   // after "X:\"
   if (path[0] == '\\') {
-    const char* share = strchr(path + 2, '\\');
-    below = share ? strchr(share + 1, '\\') : nullptr;
+    const char* share = NextBackslash(path + 2);
+    below = share ? NextBackslash(share + 1) : nullptr;
     if (!below) return 0;
     below++;
   }
@@ -86,7 +86,7 @@ int ReadFolder(const char* value, SetupOptions* options) {
 
 int ReadLogPath(const char* value, SetupOptions* options) {
   if (!value[0] || strlen(value) >= sizeof options->logPath) return 0;
-  for (const char* at = value; *at; at++) {
+  for (const char* at = value; *at; at = NextCharacter(at)) {
     if (IsUnsafePathChar(*at)) return 0;
   }
   strcpy(options->logPath, value);

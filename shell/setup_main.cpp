@@ -5,6 +5,7 @@
 #include <prsht.h>
 #include <stddef.h>
 
+#include "common/folder_path.h"
 #include "common/setup_state.h"
 #include "install/detection.h"
 #include "install/install_log.h"
@@ -201,6 +202,9 @@ extern "C" void WINAPI SetupEntry() {
   // ago, a typed folder) must fail as missing, not stop the setup behind
   // the system's "No disk" box. The product is started without this mode.
   SetErrorMode(SEM_FAILCRITICALERRORS);
+  // Paths are read by character in the Chinese, Japanese and Korean code
+  // pages too.
+  for (int byte = 0x80; byte < 0x100; ++byte) AnsiLeadBytes[byte] = IsDBCSLeadByte(static_cast<BYTE>(byte)) != 0;
   ResetSetupState();
   // The arguments come from the whole command line: there is no C runtime
   // start-up code to split it.

@@ -17,7 +17,7 @@ packages=(
   mingw-w64-x86-64-dev mingw-w64-i686-dev binutils-mingw-w64-x86-64 binutils-mingw-w64-i686
   wine64 libwine
   xvfb xauth openbox xdotool imagemagick x11-utils
-  gzip xz-utils
+  gzip xz-utils locales
   qemu-user-static
   osslsigncode openssl
 )

@@ -3,6 +3,7 @@
 
 #include <string>
 
+#include "common/folder_path.h"
 #include "shell/command_line.h"
 
 namespace {
@@ -61,4 +62,14 @@ TEST(CommandLine, OverlongValuesAreRefusedNotCut) {
   Parse("/LOG=C:\\" + std::string(kCommandPathSize, 'l'), 0);
   SetupOptions options = Parse("/S /X" + std::string(5000, 'x'), 0);
   EXPECT_LT(std::string(options.fault).size(), sizeof options.fault);
+}
+
+// In the Japanese code page (932) the second byte of "ソ" is 0x5C and that
+// of "ポ" 0x7C: neither is a backslash or a bar there.
+TEST(CommandLine, FoldersAndLogsInATwoByteCodePage) {
+  for (int byte = 0x81; byte <= 0xFC; ++byte) AnsiLeadBytes[byte] = byte <= 0x9F || byte >= 0xE0;
+  EXPECT_STREQ(Parse("/S /D=D:\\\x83\x5C\x83\x74\x83\x67\\\x83\x7C", 1).folder, "D:\\\x83\x5C\x83\x74\x83\x67\\\x83\x7C");
+  EXPECT_STREQ(Parse("/LOG=D:\\\x83\x7C.log", 1).logPath, "D:\\\x83\x7C.log");
+  Parse("/S /D=\\\\server\\\x83\x5Cx", 0);   // a share's root (ソx), not a folder below it
+  for (unsigned char& lead : AnsiLeadBytes) lead = 0;
 }
