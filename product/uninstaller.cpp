@@ -306,18 +306,25 @@ void RemoveInstalledFiles() {
 
 // A copy of this program in the temporary folder waits for this process to
 // end, then deletes the program file and the folder, when empty. The copy
-// itself is removed when the system restarts.
+// itself is removed when the system restarts. The program file is first
+// moved aside: a setup run right after this one (a script that uninstalls,
+// then installs) writes a new Morvantile.exe, which the helper must leave.
+// Where it cannot be moved, the helper deletes it under its own name.
 int StartCleanupHelper() {
   char tempFolder[MAX_PATH];
   char helper[MAX_PATH + 32];
   HANDLE held = CreateTemporaryCopy(Run.programPath, "mvu", tempFolder, helper);
   if (held == INVALID_HANDLE_VALUE) return 0;
+  char leftover[MAX_PATH + 32];
+  wsprintfA(leftover, "%s.uninstall", Run.programPath);
+  const BOOL movedAside = MoveFileA(Run.programPath, leftover);
+  if (!movedAside) lstrcpyA(leftover, Run.programPath);
   HANDLE self = OpenProcess(SYNCHRONIZE, TRUE, GetCurrentProcessId());   // inherited by the helper
   BOOL started = FALSE;
   if (self) {
-    char commandLine[3 * MAX_PATH + 64];
+    char commandLine[3 * MAX_PATH + 96];
     wsprintfA(commandLine, "\"%s\" /uninstall-cleanup %lu \"%s\"", helper,
-              static_cast<unsigned long>(reinterpret_cast<ULONG_PTR>(self)), Run.folder);
+              static_cast<unsigned long>(reinterpret_cast<ULONG_PTR>(self)), leftover);
     STARTUPINFOA startup = {};
     startup.cb = sizeof startup;
     PROCESS_INFORMATION process = {};
@@ -330,7 +337,10 @@ int StartCleanupHelper() {
     }
   }
   CloseHandle(held);
-  if (!started) DeleteFileA(helper);
+  if (!started) {
+    DeleteFileA(helper);
+    if (movedAside) MoveFileA(leftover, Run.programPath);
+  }
   return started;
 }
 
@@ -411,17 +421,23 @@ int RunUninstall(int silent, int elevated) {
 }
 
 int RunUninstallCleanup(const char* arguments) {
-  // Arguments: the handle of the uninstalling process, then the quoted folder.
+  // Arguments: the handle of the uninstalling process, then the quoted path
+  // of the program file to delete, in the installation folder.
   while (*arguments == ' ') arguments++;
   ULONG_PTR handleValue = 0;
   while (*arguments >= '0' && *arguments <= '9') handleValue = handleValue * 10 + (*arguments++ - '0');
   while (*arguments == ' ') arguments++;
   if (*arguments++ != '"') return 1;
-  char folder[MAX_PATH];
-  int length = 0;
-  while (*arguments && *arguments != '"' && length < MAX_PATH - 1) folder[length++] = *arguments++;
-  folder[length] = 0;
-  if (*arguments != '"' || length == 0) return 1;
+  char program[MAX_PATH + 32];
+  char folder[MAX_PATH + 32];
+  int length = 0, folderLength = 0;
+  for (; *arguments && *arguments != '"' && length < MAX_PATH + 31; length++) {
+    program[length] = folder[length] = *arguments++;
+    if (program[length] == '\\') folderLength = length;
+  }
+  program[length] = 0;
+  folder[folderLength] = 0;
+  if (*arguments != '"' || folderLength == 0) return 1;
 
   // The uninstaller ends once its last box is closed, however long that
   // stays open: until then its program file cannot be deleted.
@@ -430,8 +446,6 @@ int RunUninstallCleanup(const char* arguments) {
     WaitForSingleObject(uninstaller, INFINITE);
     CloseHandle(uninstaller);
   }
-  char program[MAX_PATH + 32];
-  wsprintfA(program, "%s\\Morvantile.exe", folder);
   for (int attempt = 0; attempt < 50; attempt++) {
     if (DeleteFileA(program) || GetFileAttributesA(program) == INVALID_FILE_ATTRIBUTES) break;
     Sleep(100);
@@ -440,7 +454,7 @@ int RunUninstallCleanup(const char* arguments) {
   // which would go whatever it leads to, nor a drive ("D:" alone names the
   // current folder of that drive).
   const DWORD attributes = GetFileAttributesA(folder);
-  if (length > 2 && attributes != INVALID_FILE_ATTRIBUTES && !(attributes & FILE_ATTRIBUTE_REPARSE_POINT))
+  if (folderLength > 2 && attributes != INVALID_FILE_ATTRIBUTES && !(attributes & FILE_ATTRIBUTE_REPARSE_POINT))
     RemoveDirectoryA(folder);
 
   char self[MAX_PATH];

@@ -251,15 +251,26 @@ BOOL CALLBACK MatchOtherProcessWindow(HWND window, LPARAM parameter) {
   return FALSE;
 }
 
-DWORD ParentProcess(DWORD process) {
+// The system's entry of the first process for which `matches` holds; all
+// zero when there is none.
+template <typename Match>
+PROCESSENTRY32 FindProcess(Match matches) {
   HANDLE snapshot = CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0);
   PROCESSENTRY32 entry = {};
   entry.dwSize = sizeof entry;
-  DWORD parent = 0;
+  PROCESSENTRY32 found = {};
   for (BOOL more = Process32First(snapshot, &entry); more; more = Process32Next(snapshot, &entry))
-    if (entry.th32ProcessID == process) parent = entry.th32ParentProcessID;
+    if (matches(entry)) {
+      found = entry;
+      break;
+    }
   CloseHandle(snapshot);
-  return parent;
+  return found;
+}
+
+DWORD ParentProcess(DWORD process) {
+  return FindProcess([&](const PROCESSENTRY32& entry) { return entry.th32ProcessID == process; })
+      .th32ParentProcessID;
 }
 
 // The uninstall entry as the setup writes it for the program, with an
@@ -484,3 +495,37 @@ TEST_F(Uninstall, AsksForAdministratorRightsOnceAndSaysWhyNothingWasRemoved) {
 
 }  // namespace
 
+
+// A script that uninstalls and at once installs again: the new program file
+// must outlive the helper that deletes the old one. Here it is put in place
+// as the setup does, while the uninstaller's last box is open, before the
+// helper may act at all.
+TEST_F(Uninstall, LeavesTheProgramFileOfTheNextInstallationAlone) {
+  uninstaller = StartProduct(folder.path(), "/uninstall");
+  ASSERT_TRUE(uninstaller.hProcess);
+  HWND question = WaitForWindow(uninstaller.dwProcessId, kCaption);
+  ASSERT_TRUE(question);
+  PostMessageA(question, WM_COMMAND, IDYES, 0);
+  for (DWORD i = 0; i < 200 * kWaitScale && IsWindow(question); i++) Sleep(25);
+  HWND result = WaitForWindow(uninstaller.dwProcessId, kCaption, 20000);
+  ASSERT_TRUE(result);
+  const DWORD helperId = FindProcess([&](const PROCESSENTRY32& entry) {
+                           return entry.th32ParentProcessID == uninstaller.dwProcessId;
+                         }).th32ProcessID;
+  HANDLE helper = OpenProcess(SYNCHRONIZE, FALSE, helperId);
+  ASSERT_TRUE(helper) << "no helper process";
+
+  WriteText(program + ".partial", "the next installation's");
+  EXPECT_TRUE(MoveFileExA((program + ".partial").c_str(), program.c_str(), MOVEFILE_REPLACE_EXISTING));
+  PostMessageA(result, WM_COMMAND, IDOK, 0);
+  EXPECT_EQ(UninstallerExitCode(), 0u);
+  EXPECT_EQ(WaitForSingleObject(helper, 10000 * kWaitScale), WAIT_OBJECT_0);
+  CloseHandle(helper);
+  EXPECT_EQ(Entries(folder.path(), "Morvantile.exe*"), "Morvantile.exe ") << "the old one went";
+  HANDLE file = CreateFileA(program.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
+  char text[64] = "";
+  DWORD read = 0;
+  ReadFile(file, text, sizeof text - 1, &read, nullptr);
+  CloseHandle(file);
+  EXPECT_STREQ(text, "the next installation's");
+}
