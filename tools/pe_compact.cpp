@@ -5,7 +5,8 @@
 //   pe-compact script LD-VERBOSE OUT   the linker's default script (what
 //                                      `ld --verbose` prints), with the
 //                                      import tables moved to the start of
-//                                      .rdata; OUT is the script to link with
+//                                      .rdata and their lookup tables to its
+//                                      end; OUT is the script to link with
 //   pe-compact PROGRAM                 rewrites a program linked with it
 //
 // Why: the PE headers of a program of six sections (DOS header, the
@@ -17,8 +18,13 @@
 // directory), as with other compilers' programs, so no stray write can
 // redirect a system call later. The linker fills that data directory
 // itself but sets the import directory only for a section named .idata;
-// the rewrite sets it to the descriptors at the start of .rdata. The
-// linker also maps the resources writable, which nothing here needs (the
+// the rewrite sets it to the descriptors at the start of .rdata. Each
+// DLL's lookup table (the names of its functions, in the order of its
+// address table) is a copy of its address table as the file holds it: the
+// loader reads the names through the address table when a descriptor has
+// no lookup table, as it has for decades for other linkers' programs, so
+// the rewrite cuts the lookup tables off the end of .rdata, 4 bytes an
+// import. The linker also maps the resources writable, which nothing here needs (the
 // program and the system only read them): the rewrite makes them
 // read-only, as other compilers' programs have them.
 //
@@ -26,6 +32,7 @@
 // untouched) anything else. The program's memory image is unchanged but
 // for that directory and the resources' protection; only file offsets
 // move. A program already rewritten is left as it is.
+#include <algorithm>
 #include <cstdint>
 #include <cstdio>
 #include <cstring>
@@ -78,13 +85,23 @@ bool MergeImportsIntoRdata(const std::string& verbose, std::string& script) {
     size_t open = script.find('{', idata), close = MatchingBrace(script, open);
     if (idata == std::string::npos || close == std::string::npos) return Fail("no .idata section in the default script");
     std::string tables = script.substr(open + 1, close - open - 1);
-    if (tables.find(".idata$2") == std::string::npos || tables.find("__IAT_start__") == std::string::npos)
+    const std::string lookup = "    KEEP (SORT(*)(.idata$4))\n";
+    size_t lookupAt = tables.find(lookup);
+    if (tables.find(".idata$2") == std::string::npos || tables.find("__IAT_start__") == std::string::npos ||
+        lookupAt == std::string::npos)
         return Fail("the default script's .idata section is not as expected");
+    tables.erase(lookupAt, lookup.size());
     script.erase(idata, close + 1 - idata);
 
+    // The lookup tables go last, but for the runtime's pseudo-relocations,
+    // which programs without the runtime's start-up code have none of.
     size_t rdata = script.find("\n  .rdata BLOCK(__section_alignment__) :");
     size_t rdataOpen = script.find('{', rdata);
-    if (rdata == std::string::npos || rdataOpen == std::string::npos) return Fail("no .rdata section in the default script");
+    size_t pseudo = script.find("    __rt_psrelocs_start = .;", rdataOpen);
+    if (rdata == std::string::npos || rdataOpen == std::string::npos || pseudo == std::string::npos ||
+        pseudo > MatchingBrace(script, rdataOpen))
+        return Fail("no .rdata section as expected in the default script");
+    script.insert(pseudo, lookup);
     script.insert(rdataOpen + 1, tables + "    . = ALIGN(4);\n");
     return true;
 }
@@ -149,6 +166,48 @@ int ImportDescriptorsAt(const Bytes& file, size_t rdata) {
     }
 }
 
+uint32_t RoundUp(uint32_t size) { return (size + kFileAlignment - 1) / kFileAlignment * kFileAlignment; }
+
+// Cuts the lookup tables off the end of .rdata and clears the descriptors'
+// references to them, after checking that each is its address table's
+// copy and that together they are exactly the section's last bytes. The
+// file shrinks by the 512-byte blocks that frees; no address moves.
+bool DropLookupTables(Bytes& file, const Layout& layout, size_t rdata, int descriptors) {
+    const uint32_t rva = Get32(file, rdata + 12), size = Get32(file, rdata + 8);
+    const uint32_t raw = Get32(file, rdata + 20), rawSize = Get32(file, rdata + 16);
+    if (size > rawSize) return Fail(".rdata has bytes the file does not hold");
+    auto offset = [&](uint32_t at) { return raw + at - rva; };
+    uint32_t start = rva + size, end = start;   // where the tables begin and end
+    for (int d = 0; d < descriptors; ++d) {
+        const size_t descriptor = raw + kImportDescriptorSize * d;
+        uint32_t lookup = Get32(file, descriptor), address = Get32(file, descriptor + 16);
+        if (lookup < rva || address < rva) return Fail("an import table outside .rdata");
+        if (d == 0) start = end = lookup;
+        if (lookup != end) return Fail("the lookup tables are not one after another");
+        for (;; lookup += 4, address += 4) {
+            if (lookup + 4 > rva + size || address + 4 > rva + size) return Fail("an import table runs off .rdata");
+            if (Get32(file, offset(lookup)) != Get32(file, offset(address)))
+                return Fail("a lookup table is not its address table's copy");
+            if (Get32(file, offset(lookup)) == 0) break;
+        }
+        end = lookup + 4;
+        Put32(file, descriptor, 0);
+    }
+    if (descriptors > 0 && end != rva + size) return Fail("the lookup tables are not the last bytes of .rdata");
+    const uint32_t newSize = start - rva, cut = rawSize - RoundUp(newSize);
+    std::fill(file.begin() + offset(start), file.begin() + raw + rawSize, 0);
+    Put32(file, rdata + 8, newSize);
+    if (cut == 0) return true;
+    Put32(file, rdata + 16, rawSize - cut);
+    file.erase(file.begin() + raw + rawSize - cut, file.begin() + raw + rawSize);
+    for (uint32_t i = 0; i < layout.count; ++i) {
+        size_t at = layout.sections + kSectionHeaderSize * i + 20;
+        if (Get32(file, at) > raw) Put32(file, at, Get32(file, at) - cut);
+    }
+    Put32(file, layout.optional + 8, Get32(file, layout.optional + 8) - cut);   // initialised data
+    return true;
+}
+
 bool Compact(Bytes& file) {
     Layout layout;
     if (!ReadLayout(file, layout)) return false;
@@ -181,6 +240,7 @@ bool Compact(Bytes& file) {
     uint32_t checksum = Get32(file, checksumAt);
     if (checksum != 0 && checksum != ImageChecksum(file, checksumAt)) return Fail("the linker's checksum is not the one computed here");
 
+    if (!DropLookupTables(file, layout, rdata, descriptors)) return false;
     if (descriptors > 0) {
         Put32(file, imports, Get32(file, rdata + 12));
         Put32(file, imports + 4, kImportDescriptorSize * (descriptors + 1));

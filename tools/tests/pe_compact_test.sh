@@ -39,6 +39,12 @@ before=$(stat -c %s program.exe)
 i686-w64-mingw32-objdump -p program.exe > imports.txt
 grep -q "DLL Name: KERNEL32.dll" imports.txt && grep -q "DLL Name: USER32.dll" imports.txt &&
   grep -q "ExitProcess" imports.txt || fail "the imports are not found through the import directory"
+# The descriptors' rows (address, lookup table, stamp, chain, name, address
+# table): the loader finds the names through the address tables.
+descriptors=$(grep -cE '^ [0-9a-f]{8}'$'\t''[0-9a-f]{8} ' imports.txt || true)
+[ "$descriptors" -ge 2 ] || fail "expected the import descriptors, found $descriptors"
+grep -E '^ [0-9a-f]{8}'$'\t''[0-9a-f]{8} ' imports.txt | grep -vqE $'\t''00000000 ' &&
+  fail "a descriptor still has its lookup table"
 i686-w64-mingw32-objdump -h program.exe | grep -A1 " \.rsrc " | grep -q READONLY || fail "the resources are writable"
 cp program.exe once.exe
 "$tool" program.exe >/dev/null
