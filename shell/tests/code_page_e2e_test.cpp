@@ -76,7 +76,8 @@ TEST(JapaneseCodePage, InstallIntoNewFoldersWhoseNamesEndInBackslashAndBarBytesT
   EXPECT_EQ(quiet, "\"" + program + "\" /uninstall /S");
 
   ASSERT_EQ(RunToEnd(quiet), 0u);
-  EXPECT_TRUE(WaitUntil([&] { return GetFileAttributesA(folder.c_str()) == INVALID_FILE_ATTRIBUTES; }, 20000));
+  EXPECT_TRUE(WaitUntil([&] { return GetFileAttributesA(folder.c_str()) == INVALID_FILE_ATTRIBUTES; }, 60000))
+      << "the helper copy removes the folder once the uninstaller has ended";
   EXPECT_EQ(OnlyEntry(base + "\\" + kSoftware), L"\u30DD\u30FC\u30BF\u30D6\u30EB") << "its parents stay";
   Clean();
   RemoveTree(base);
